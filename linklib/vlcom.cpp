@@ -1,0 +1,382 @@
+// The vl-com library: process-wide link state, the receive thread and the
+// exports that open and close the port, send telegrams and move binary blocks.
+#include "vl-com.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "linkproto.h"
+#include "serialport.h"
+
+namespace {
+
+using namespace vlcom;
+using Clock = std::chrono::steady_clock;
+
+void sleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// A one-value reply slot: a newer value overwrites one nobody took. The lock only
+// makes copy-and-empty one step; the slot semantics are those of a plain variable.
+class Slot {
+  public:
+    void put(const std::string& v) {
+        std::lock_guard<std::mutex> g(m_);
+        v_ = v;
+    }
+    std::string take() {
+        std::lock_guard<std::mutex> g(m_);
+        std::string r;
+        r.swap(v_);
+        return r;
+    }
+    // Empties the slot only when it holds exactly the byte c.
+    bool takeIf(uint8_t c) {
+        std::lock_guard<std::mutex> g(m_);
+        if (v_.size() == 1 && static_cast<uint8_t>(v_[0]) == c) {
+            v_.clear();
+            return true;
+        }
+        return false;
+    }
+    bool empty() {
+        std::lock_guard<std::mutex> g(m_);
+        return v_.empty();
+    }
+    void clear() { take(); }
+
+  private:
+    std::mutex m_;
+    std::string v_;
+};
+
+// Library state. Zero or empty at load.
+Slot AckSlot, ReadySlot, ControlSlot, AnswerSlot;
+std::string BinRxBuffer;
+std::atomic<int32_t> BinRxBusy{0};
+std::atomic<int32_t> RxRunFlag{0};
+
+serial::SerialPort PortFileNo;  // the open port; closed = no port open
+std::mutex WriteLock;           // one port write at a time, never interleaved
+std::string LinkPort;
+std::atomic<int32_t> LinkBaud{0};
+std::atomic<int32_t> BlockSize{0};
+
+std::thread RxThreadHandle;
+std::atomic<bool> RxEnded{true};
+std::atomic<bool> RxAbort{false};  // close gave up waiting for a quiet line
+
+// How long a close lets the receive thread drain a busy line before it stops it.
+constexpr int kCloseDrainMs = 250;
+
+void acquireBin() {
+    while (BinRxBusy.exchange(1, std::memory_order_acquire)) std::this_thread::yield();
+}
+void releaseBin() {
+    BinRxBusy.store(0, std::memory_order_release);
+}
+
+bool portWrite(const void* data, size_t len) {
+    std::lock_guard<std::mutex> g(WriteLock);
+    return PortFileNo.writeAll(data, len);
+}
+bool portWrite(const std::string& s) {
+    return portWrite(s.data(), s.size());
+}
+bool portWriteByte(uint8_t c) {
+    return portWrite(&c, 1);
+}
+
+BSTR newString(const std::string& s) {
+    if (s.empty()) return nullptr;
+    return SysAllocStringByteLen(s.data(), static_cast<uint32_t>(s.size()));
+}
+
+std::string fromString(BSTR b) {
+    if (!b) return std::string();
+    return std::string(b, SysStringByteLen(b));
+}
+
+// The caller's string is replaced: the old one is freed, the new one is theirs.
+void assignString(BSTR* ref, const std::string& s) {
+    SysFreeString(*ref);
+    *ref = newString(s);
+}
+
+class ThreadSink : public RxSink {
+  public:
+    void ackByte(uint8_t c) override { AckSlot.put(std::string(1, static_cast<char>(c))); }
+    void readyByte(uint8_t c) override { ReadySlot.put(std::string(1, static_cast<char>(c))); }
+    void controlByte(uint8_t c) override { ControlSlot.put(std::string(1, static_cast<char>(c))); }
+    void answer(const std::string& payload) override { AnswerSlot.put(payload); }
+    void block(const std::string& data) override {
+        acquireBin();
+        BinRxBuffer += data;
+        releaseBin();
+    }
+    void reply(uint8_t c) override { portWriteByte(c); }
+};
+
+void ReceiveThread() {
+    RxMachine machine;
+    ThreadSink sink;
+    int idle = 0;
+    uint8_t buf[8192];
+    for (;;) {
+        if (RxRunFlag.load() == 0 || RxAbort.load()) break;
+        int waiting = PortFileNo.bytesWaiting();
+        size_t got = 0;
+        if (waiting > 0) {
+            got = PortFileNo.readSome(
+                buf, sizeof buf < static_cast<size_t>(waiting) ? sizeof buf : static_cast<size_t>(waiting));
+            if (got == 0) idle = 0;  // reported bytes but none came: a hang-up; sleep
+        }
+        if (got == 0) {
+            if (idle > 0) {
+                --idle;
+                std::this_thread::yield();
+            } else {
+                idle = 100;
+                sleepMs(1);
+            }
+            continue;
+        }
+        idle = 200;
+        int32_t bs = BlockSize.load();
+        for (size_t i = 0; i < got; ++i) machine.feed(buf[i], bs, sink);
+    }
+    RxEnded.store(true);
+}
+
+// Waits for the old receive thread. On a quiet line it ends within about a
+// millisecond; a line that never falls quiet is cut off after kCloseDrainMs.
+void stopReceiveThread() {
+    RxRunFlag.store(0);
+    if (!RxThreadHandle.joinable()) return;
+    auto deadline = Clock::now() + std::chrono::milliseconds(kCloseDrainMs);
+    while (!RxEnded.load() && Clock::now() < deadline) sleepMs(1);
+    if (!RxEnded.load()) RxAbort.store(true);
+    RxThreadHandle.join();
+    RxAbort.store(false);
+}
+
+BSTR waitAnswer() {
+    int n = answerRounds(LinkBaud.load());
+    for (int i = 0; i < n; ++i) {
+        sleepMs(1);
+        std::string a = AnswerSlot.take();
+        if (!a.empty()) return newString(a);
+    }
+    return nullptr;
+}
+
+int32_t effectiveBlockSize() {
+    int32_t b = BlockSize.load();
+    return (b > 0 && b <= kMaxBlockSize) ? b : 0;
+}
+
+// Load hook: nothing to set up; all state starts zero or empty.
+__attribute__((constructor)) void LibMain() {}
+
+}  // namespace
+
+extern "C" {
+
+BSTR VlCOMVersion(void) {
+    static const char kText[] = "VL-COM[1.00] Copyright (C) KEVO-Projekt, alle Rechte vorbehalten.";
+    return SysAllocStringByteLen(kText, sizeof kText - 1);
+}
+
+int32_t VlCOMPortSel(BSTR* port, int32_t* baud) {
+    LinkPort = port ? fromString(*port) : std::string();
+    LinkBaud.store(baud ? *baud : 0);
+    return serial::probePort(LinkPort) == serial::OpenResult::Ok ? 1 : 0;
+}
+
+int32_t VlCOMOpenPort(void) {
+    int32_t result = 0;
+    if (!PortFileNo.isOpen()) {
+        // An old thread must be gone before a new one reads the port.
+        stopReceiveThread();
+        {
+            std::lock_guard<std::mutex> g(WriteLock);
+            if (PortFileNo.open(LinkPort) != serial::OpenResult::Ok) return 0;
+            PortFileNo.configure(LinkBaud.load());  // failures ignored
+        }
+        result = 1;
+        if (RxRunFlag.load() == 0) {
+            RxRunFlag.store(1);
+            RxEnded.store(false);
+            try {
+                RxThreadHandle = std::thread(ReceiveThread);
+            } catch (...) {
+                RxRunFlag.store(0);
+                RxEnded.store(true);
+            }
+        }
+    }
+    BSTR query = SysAllocStringByteLen("%", 1);
+    BSTR answer = VlCOMAntwortTelegram(&query);
+    BlockSize.store(parseBlockSize(fromString(answer)));
+    SysFreeString(answer);
+    SysFreeString(query);
+    if (BlockSize.load() != 0) result = BlockSize.load();
+    return result;
+}
+
+void VlCOMClosePort(void) {
+    if (!PortFileNo.isOpen()) return;
+    stopReceiveThread();
+    std::lock_guard<std::mutex> g(WriteLock);
+    PortFileNo.close();
+}
+
+int32_t VlCOMSendTelegram(BSTR* payload) {
+    if (!payload) return 6;
+    std::string frame = buildTextFrame(fromString(*payload));
+    assignString(payload, frame);
+    std::string reply;
+    int32_t result = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        portWrite(frame);
+        sleepMs(5);
+        for (int i = 0; i < 50; ++i) {
+            std::string r = AckSlot.take();
+            if (!r.empty()) {
+                reply = r;
+                break;
+            }
+            sleepMs(5);
+        }
+        if (reply.empty()) {
+            result = 6;
+        } else if (static_cast<uint8_t>(reply[0]) == ACK) {
+            result = 0;
+            break;
+        } else {
+            result = static_cast<uint8_t>(reply[0]);
+        }
+    }
+    return result;
+}
+
+BSTR VlCOMTelegramEmpfang(void) {
+    return waitAnswer();
+}
+
+BSTR VlCOMAntwortTelegram(BSTR* payload) {
+    if (VlCOMSendTelegram(payload) != 0) return nullptr;
+    return waitAnswer();
+}
+
+BSTR asGetRxBinBuf(void) {
+    if (BinRxBusy.exchange(1, std::memory_order_acquire)) return nullptr;
+    std::string out;
+    out.swap(BinRxBuffer);
+    releaseBin();
+    return newString(out);
+}
+
+int32_t VlCOMSendBIN(BSTR* data) {
+    std::string d = data ? fromString(*data) : std::string();
+    if (d.empty()) return 0;
+    // Without a usable block size no block can be framed: report "not ready".
+    const int32_t B = effectiveBlockSize();
+    if (B == 0) return 3;
+    size_t pos = 0;
+    while (pos < d.size()) {
+        size_t r = d.size() - pos;
+        size_t len = r < static_cast<size_t>(B) ? r : static_cast<size_t>(B);
+        std::string blk = buildBlock(d.data() + pos, len, B);
+        int naks = 0;
+        bool acked = false;
+        for (int tries = 0; tries < 250 && !acked; ++tries) {
+            if (ReadySlot.empty() && naks == 0) {
+                sleepMs(1);
+                continue;
+            }
+            ReadySlot.clear();
+            portWrite(blk);
+            sleepMs(6);
+            std::string reply;
+            for (int i = 0; i < 250; ++i) {
+                std::string a = AckSlot.take();
+                if (!a.empty()) {
+                    reply = a;
+                    if (static_cast<uint8_t>(a[0]) == ACK) {
+                        acked = true;
+                        break;
+                    }
+                }
+                sleepMs(1);
+            }
+            if (acked) break;
+            if (reply.empty()) return 2;
+            if (++naks >= 3) return 1;
+        }
+        if (!acked) return 3;
+        pos += len;
+    }
+    return 0;
+}
+
+void VlCOMQuitTxBin(void) {
+    for (int i = 0; i < 100; ++i) {
+        if (!ReadySlot.empty()) {
+            ReadySlot.clear();
+            VlCOMQuitRxBin();
+            return;
+        }
+        sleepMs(5);
+    }
+}
+
+BSTR VlCOMBinEmpfang(int32_t* count) {
+    acquireBin();
+    BinRxBuffer.clear();
+    releaseBin();
+    const int32_t B = effectiveBlockSize();
+    if (B == 0) {
+        portWriteByte(ESC);
+        return nullptr;
+    }
+    const int64_t total = count ? *count : 0;
+    std::string result;
+    for (int64_t p = 0; p < total; p += B) {
+        int64_t r = total - p;
+        if (r < B) {
+            uint8_t req[2] = {DC4, static_cast<uint8_t>(r)};
+            portWrite(req, 2);
+        } else {
+            portWriteByte(DC2);
+        }
+        bool got = false;
+        for (int i = 0; i < B && !got; ++i) {
+            sleepMs(2);
+            acquireBin();
+            if (!BinRxBuffer.empty()) {
+                result += BinRxBuffer;
+                BinRxBuffer.clear();
+                got = true;
+            }
+            releaseBin();
+        }
+        if (!got) return nullptr;
+    }
+    return newString(result);
+}
+
+void VlCOMQuitRxBin(void) {
+    for (int i = 0; i < 300; ++i) {
+        portWriteByte(ESC);
+        sleepMs(2);
+        if (ControlSlot.takeIf(ESC)) return;
+    }
+}
+
+}  // extern "C"
