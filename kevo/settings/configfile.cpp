@@ -1,0 +1,324 @@
+#include "configfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <random>
+
+#include "dialogseam.h"
+#include "inifile.h"
+#include "numbertext.h"
+#include "projectsettings.h"
+
+const char* const ProjectFileVersion = "KEVO Projekt V1.0";
+
+namespace {
+
+using Form = ProjectFileHost::Form;
+
+bool fileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// Copies src over dst through a temporary file beside dst: dst is either the old file or the
+// complete copy, never a partial one.
+bool copyFile(const std::string& src, const std::string& dst) {
+    const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    std::random_device rd;
+    std::string tmp;
+    int out = -1;
+    for (int attempt = 0; attempt < 20 && out < 0; ++attempt) {
+        tmp = dst + ".tmp" + std::to_string(rd() % 1000000);
+        out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (out < 0 && errno != EEXIST) break;
+    }
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(in, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0)
+                ok = false;
+            else
+                done += w;
+        }
+        if (!ok) break;
+    }
+    ::close(in);
+    if (ok && ::fsync(out) != 0) ok = false;
+    if (::close(out) != 0) ok = false;
+    if (ok && ::rename(tmp.c_str(), dst.c_str()) != 0) ok = false;
+    if (!ok) ::unlink(tmp.c_str());
+    return ok;
+}
+
+// Renames without replacing an existing file (a set-aside file is never overwritten).
+bool renameNoReplace(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        if (::unlink(from.c_str()) == 0) return true;
+        ::unlink(to.c_str());
+        return false;
+    }
+    // Filesystems without hard links: check, then rename.
+    if (errno == EEXIST || fileExists(to)) return false;
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+// Sets a file aside under its "!" name; when that name is taken by an earlier set-aside file,
+// further marks are added, so no set-aside file is ever lost. Returns the name used, or empty.
+std::string setAside(const std::string& path, std::string bang) {
+    for (int tries = 0; tries < 64; ++tries, bang = BackupName(bang, '!')) {
+        struct stat st;
+        if (::lstat(bang.c_str(), &st) == 0) continue;
+        if (renameNoReplace(path, bang)) return bang;
+        return std::string();
+    }
+    return std::string();
+}
+
+int hexDigit(char ch) {
+    if (ch >= '0' && ch <= '9') return ch - '0';
+    if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
+    if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
+    return -1;
+}
+
+// The fields of the record in file order, with their keys and the values used when a key is
+// missing. One list for the reader and the writer.
+template <class Visitor>
+void visitFields(TProjectSettings& s, Visitor& v) {
+    v.text("Config", "Datenverzeichnis", s.DataDir, "");
+    v.integer("Config", "Autosicherung", s.AutoSaveProject, 1);
+
+    v.integer("Probe", "Master", s.ProbeMaster, 0);
+    v.integer("Probe", "Blau (Probe 7)", s.ProbeBlue, 0);
+    v.integer("Probe", "Weiß (Probe 6)", s.ProbeWhite, 0);
+    v.integer("Probe", "Rot (Probe 10)", s.ProbeRed, 0);
+    v.integer("Probe", "Eingangslogik", s.PosInputLogic, 0);
+    v.integer("Probe", "Logikpegel", s.LogicLevel, 1);
+
+    v.integer("Analyzer", "Bustakt", s.ClockDivider, 0);
+    v.integer("Analyzer", "Aufzeichnung", s.TriggerMode, 0);
+    v.integer("Analyzer", "Busfilter", s.BusFilter, 0);
+    v.integer("Analyzer", "Datenfilter", s.DataFilter, 0);
+    v.integer("Analyzer", "Datenfilter-Schalter", s.DataFilterSwitches, 0);
+
+    v.integer("Monitor", "Darstellung", s.AttributeMode, 0);
+    v.style("Monitor", "Schrifttype", s.StyleDefault, -1);
+    v.style("Monitor", "Negative Acknowledge", s.StyleNak, 0);
+    v.style("Monitor", "Protokollfehler", s.StyleError, 3);
+    v.style("Monitor", "Eingangsport", s.StylePort, 2);
+    v.color("Monitor", "Hintergrund", s.ColorBackground, 0xF0FBFF);
+    v.color("Monitor", "Textfarbe", s.ColorText, 0x000000);
+    v.color("Monitor", "Start/Stopbedingung", s.ColorStartStop, 0x0000FF);
+    v.color("Monitor", "Bausteinadresse", s.ColorDevAddr, 0xFF0000);
+    v.color("Monitor", "Subadresse/Datenbyte", s.ColorSubAddr, 0x808080);
+    v.color("Monitor", "Daten vom Master", s.ColorFromMaster, 0x000000);
+    v.color("Monitor", "Daten zum Master", s.ColorToMaster, 0x008000);
+    v.integer("Monitor", "Attribute", s.AttributeEnable, 0x100);
+    v.integer("Monitor", "Autosicherung", s.LogAutoSave, 1);
+
+    v.integer("Master", "SCL-Takt", s.MasterClockHz, 100000);
+
+    v.integer("Bustool", "von Adresse", s.ScanFrom, 16);
+    v.integer("Bustool", "bis Adresse", s.ScanTo, 238);
+    v.integer("Bustool", "Baustein", s.BusDevAddr, 160);
+    v.integer("Bustool", "Subbytes", s.BusSubBytes, 1);
+    v.integer("Bustool", "Subadresse", s.BusSubAddr, 0);
+    v.integer("Bustool", "Datenbytes", s.BusDataBytes, 1);
+    v.binary("Bustool", "Sendedaten", s.BusSendData);
+
+    v.integer("Speichertool", "Baustein", s.MemDevAddr, 160);
+    v.integer("Speichertool", "2 Subbytes", s.MemTwoSubBytes, 0);
+    v.integer("Speichertool", "Datenbytes", s.MemBytes, 256);
+    v.integer("Speichertool", "Speichertyp", s.MemType, 0);
+    v.integer("Speichertool", "Schreibpage", s.MemWritePage, 0);
+    v.integer("Speichertool", "Hexadezimal", s.MemHex, 1);
+}
+
+struct Reader {
+    const ini::IniFile& f;
+    void text(const char* sec, const char* key, std::string& field, const char* def) {
+        field = f.readString(sec, key, def);
+    }
+    void integer(const char* sec, const char* key, std::int32_t& field, std::int32_t def) {
+        field = f.readInteger(sec, key, def);
+    }
+    // A style is a signed byte: the file value is cut to its low byte (255 reads as -1).
+    void style(const char* sec, const char* key, std::int8_t& field, std::int32_t def) {
+        field = static_cast<std::int8_t>(static_cast<std::uint8_t>(f.readInteger(sec, key, def) & 0xFF));
+    }
+    void color(const char* sec, const char* key, COLORREF& field, std::int32_t def) {
+        field = static_cast<COLORREF>(f.readInteger(sec, key, def));
+    }
+    // Hexadecimal digit pairs up to the first character that is no hex digit; only the bytes
+    // that convert are taken, at most 16; a missing or empty value leaves the field as it is.
+    void binary(const char* sec, const char* key, std::array<std::uint8_t, 16>& field) {
+        const std::string hex = f.readString(sec, key, "");
+        for (std::size_t i = 0; i / 2 < field.size() && i + 1 < hex.size(); i += 2) {
+            const int hi = hexDigit(hex[i]), lo = hexDigit(hex[i + 1]);
+            if (hi < 0 || lo < 0) break;
+            field[i / 2] = static_cast<std::uint8_t>(hi * 16 + lo);
+        }
+    }
+};
+
+struct Writer {
+    ini::IniFile& f;
+    void text(const char* sec, const char* key, std::string& field, const char*) {
+        f.writeString(sec, key, field);
+    }
+    void integer(const char* sec, const char* key, std::int32_t& field, std::int32_t) {
+        f.writeInteger(sec, key, field);
+    }
+    void style(const char* sec, const char* key, std::int8_t& field, std::int32_t) {
+        f.writeInteger(sec, key, field);
+    }
+    void color(const char* sec, const char* key, COLORREF& field, std::int32_t) {
+        f.writeInteger(sec, key, static_cast<std::int32_t>(field));
+    }
+    void binary(const char* sec, const char* key, std::array<std::uint8_t, 16>& field) {
+        static const char digits[] = "0123456789ABCDEF";
+        std::string hex;
+        for (std::uint8_t b : field) {
+            hex += digits[b >> 4];
+            hex += digits[b & 15];
+        }
+        f.writeString(sec, key, hex);
+    }
+};
+
+struct ToolKeys {
+    Form form;
+    const char* x;
+    const char* y;
+    const char* visible;
+};
+const ToolKeys kTools[] = {
+    {ProjectFileHost::ScanForm, "Scan-XPos", "Scan-YPos", "Scan-Visible"},
+    {ProjectFileHost::BusForm, "Bus-XPos", "Bus-YPos", "Bus-Visible"},
+    {ProjectFileHost::MemoryForm, "Memory-XPos", "Memory-YPos", "Memory-Visible"},
+};
+
+void readForms(const ini::IniFile& f, ProjectFileHost& host) {
+    const Form main = ProjectFileHost::MainForm;
+    host.setFormLeft(main, f.readInteger("Forms", "XPos", host.formLeft(main)));
+    host.setFormTop(main, f.readInteger("Forms", "YPos", host.formTop(main)));
+    host.setFormWidth(main, f.readInteger("Forms", "Width", host.formWidth(main)));
+    host.setFormHeight(main, f.readInteger("Forms", "Height", host.formHeight(main)));
+    for (const ToolKeys& t : kTools) {
+        host.setFormLeft(t.form, f.readInteger("Forms", t.x, 25));
+        host.setFormTop(t.form, f.readInteger("Forms", t.y, 25));
+        host.setToolChecked(t.form, f.readBool("Forms", t.visible, false));
+    }
+}
+
+void writeForms(ini::IniFile& f, const ProjectFileHost& host) {
+    const Form main = ProjectFileHost::MainForm;
+    f.writeInteger("Forms", "XPos", host.formLeft(main));
+    f.writeInteger("Forms", "YPos", host.formTop(main));
+    f.writeInteger("Forms", "Width", host.formWidth(main));
+    f.writeInteger("Forms", "Height", host.formHeight(main));
+    for (const ToolKeys& t : kTools) {
+        f.writeInteger("Forms", t.x, host.formLeft(t.form));
+        f.writeInteger("Forms", t.y, host.formTop(t.form));
+        f.writeBool("Forms", t.visible, host.formVisible(t.form));
+    }
+}
+
+bool hasRequiredKeys(const ini::IniFile& f) {
+    return f.valueExists("Config", "Datenverzeichnis") && f.valueExists("Probe", "Logikpegel") &&
+           f.valueExists("Analyzer", "Bustakt") && f.valueExists("Monitor", "Autosicherung");
+}
+
+bool saveFailed() {
+    dialogs::errorBoxCancel("Projektdatei konnte nicht geschrieben werden", "Fehler");
+    return false;
+}
+
+}  // namespace
+
+void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
+    host.setProjectPath(name);
+    const std::string path = name.empty() ? host.configPath() : name;
+    if (path.empty()) {
+        host.setProjectPath(std::string());
+        return;
+    }
+    const std::string tilde = BackupName(path, '~');
+    std::string bang = BackupName(path, '!');
+
+    // Each round either reads, gives up, or moves one file away; the bound only guards
+    // against a folder that lets files be renamed but not deleted.
+    for (int round = 0; round < 16; ++round) {
+        if (!fileExists(path)) {
+            if (!fileExists(tilde)) {
+                host.setProjectPath(std::string());
+                return;
+            }
+            // Restore the "~" copy; it is deleted only once the copy is complete.
+            if (!copyFile(tilde, path)) {
+                host.setProjectPath(std::string());
+                return;
+            }
+            ::unlink(tilde.c_str());
+        }
+        ini::IniFile f(path);
+        if (!hasRequiredKeys(f)) {
+            const std::string used = setAside(path, bang);
+            if (!used.empty()) {
+                bang = BackupName(used, '!');
+                continue;
+            }
+            // It could not be set aside: read it, with the defaults for what it lacks.
+        }
+        readForms(f, host);
+        Reader reader{f};
+        visitFields(ProjectSettings, reader);
+        return;
+    }
+    host.setProjectPath(std::string());
+}
+
+bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
+    const std::string configPath = host.configPath();
+    const std::string path = name.empty() ? configPath : name;
+    // The "~" copy is a courtesy: its failure does not stop the save.
+    if (!path.empty() && fileExists(path)) (void)copyFile(path, BackupName(path, '~'));
+    if (!name.empty()) host.setProjectPath(name);
+
+    {
+        ini::IniFile cfg(configPath);
+        cfg.writeString("Projekt", "Verzeichnis", host.projectDir());
+        cfg.writeString("Projekt", "Datei", host.projectPath());
+        cfg.writeString("RAFU", "Port", ProjectSettings.PortName);
+        cfg.writeInteger("RAFU", "Baudrate", ProjectSettings.BaudRate);
+        if (!cfg.updateFile()) return saveFailed();
+    }
+
+    ini::IniFile f(path);
+    writeForms(f, host);
+    f.writeString("Version", "PC", ProjectFileVersion);
+    f.writeString("Version", "Analyzer", host.shortSerial());
+    Writer writer{f};
+    visitFields(ProjectSettings, writer);
+    if (!f.updateFile()) return saveFailed();
+    return true;
+}

@@ -1,0 +1,7 @@
+#include "projectsettings.h"
+
+TProjectSettings ProjectSettings;
+
+void resetProjectSettings() {
+    ProjectSettings = TProjectSettings();
+}
