@@ -1,0 +1,120 @@
+// Shared set-up of the link tests: a fresh port folder, the adapter simulator on
+// COM5 and small helpers around the library's string conventions.
+#pragma once
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "rafusim.h"
+#include "vl-com.h"
+
+namespace linktest {
+
+inline std::string take(BSTR b) {
+    std::string s = b ? std::string(b, SysStringByteLen(b)) : std::string();
+    SysFreeString(b);
+    return s;
+}
+
+inline BSTR make(const std::string& s) {
+    return SysAllocStringByteLen(s.data(), static_cast<uint32_t>(s.size()));
+}
+
+inline std::string str(const std::vector<uint8_t>& v) {
+    return std::string(v.begin(), v.end());
+}
+
+inline std::set<int> taskIds() {
+    std::set<int> ids;
+    if (DIR* d = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') ids.insert(atoi(e->d_name));
+        closedir(d);
+    }
+    return ids;
+}
+
+template <class F>
+bool waitUntil(F f, int timeoutMs = 3000) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!f()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+inline long long msSince(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
+        .count();
+}
+
+class LinkTest : public ::testing::Test {
+  protected:
+    std::string dir;
+    std::unique_ptr<rafusim::Simulator> sim;
+
+    virtual rafusim::Simulator::Options options() {
+        rafusim::Simulator::Options o;
+        o.portName = "COM5";
+        o.portDir = dir;
+        return o;
+    }
+
+    void SetUp() override {
+        char tmpl[] = "/tmp/link-it-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
+        sim = std::make_unique<rafusim::Simulator>(options());
+        ASSERT_TRUE(sim->start()) << sim->lastError();
+    }
+
+    void TearDown() override {
+        VlCOMClosePort();
+        SysFreeString(asGetRxBinBuf());
+        sim.reset();
+        std::string cmd = "rm -rf '" + dir + "'";
+        EXPECT_EQ(system(cmd.c_str()), 0);
+    }
+
+    int32_t select(const std::string& port = "COM5", int32_t baud = 921600) {
+        BSTR p = make(port);
+        int32_t r = VlCOMPortSel(&p, &baud);
+        SysFreeString(p);
+        return r;
+    }
+
+    int32_t openPort(int32_t baud = 921600) {
+        select("COM5", baud);
+        return VlCOMOpenPort();
+    }
+
+    // Sends a telegram; returns the result and the frame the caller's string became.
+    int32_t send(const std::string& payload, std::string* frame = nullptr) {
+        BSTR p = make(payload);
+        int32_t r = VlCOMSendTelegram(&p);
+        std::string f = take(p);
+        if (frame) *frame = f;
+        return r;
+    }
+
+    std::string query(const std::string& payload) {
+        BSTR p = make(payload);
+        std::string a = take(VlCOMAntwortTelegram(&p));
+        SysFreeString(p);
+        return a;
+    }
+};
+
+}  // namespace linktest

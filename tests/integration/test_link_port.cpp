@@ -1,0 +1,177 @@
+// Choosing, testing, opening and closing the port, and the library's surface.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "test_link_fixture.h"
+
+using namespace linktest;
+
+namespace {
+
+class Port : public LinkTest {};
+
+int countQueries(rafusim::Simulator& s) {
+    int n = 0;
+    for (const std::string& t : s.receivedTelegrams()) n += (t == "%");
+    return n;
+}
+
+}  // namespace
+
+TEST(LinkLibrary, ExportsExactlyItsInterface) {
+    std::string v = take(VlCOMVersion());
+    EXPECT_EQ(v.rfind("VL-COM[1.00]", 0), 0u);
+    EXPECT_GT(v.size(), 12u);
+    EXPECT_EQ(v.find('\n'), std::string::npos);
+
+    Dl_info info{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(&VlCOMVersion), &info), 0);
+    std::string cmd = std::string("nm -D --defined-only '") + info.dli_fname + "'";
+    FILE* p = popen(cmd.c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::set<std::string> names;
+    char line[512];
+    while (fgets(line, sizeof line, p)) {
+        std::string l(line);
+        size_t sp = l.find_last_of(' ');
+        std::string name = l.substr(sp + 1);
+        if (!name.empty() && name.back() == '\n') name.pop_back();
+        names.insert(name);
+    }
+    pclose(p);
+    const std::set<std::string> all = {"VlCOMVersion",         "VlCOMPortSetup",  "VlCOMPortSel",
+                                       "VlCOMOpenPort",        "VlCOMClosePort",  "VlCOMSendTelegram",
+                                       "VlCOMSendBIN",         "VlCOMQuitTxBin",  "VlCOMTelegramEmpfang",
+                                       "VlCOMAntwortTelegram", "VlCOMBinEmpfang", "asGetRxBinBuf",
+                                       "VlCOMQuitRxBin"};
+    for (const std::string& n : names) EXPECT_TRUE(all.count(n)) << "extra export " << n;
+    for (const std::string& n : all) {
+        if (n != "VlCOMPortSetup") {
+            EXPECT_TRUE(names.count(n)) << "missing export " << n;
+        }
+    }
+}
+
+TEST_F(Port, SelectTestsThePortWithoutKeepingIt) {
+    EXPECT_EQ(select("COM5"), 1);
+    EXPECT_EQ(select("COM5"), 1);  // the test open left nothing behind
+    EXPECT_EQ(select(""), 0);
+    EXPECT_EQ(select("COM14"), 0);
+    EXPECT_EQ(select("../../etc/passwd"), 0);
+    EXPECT_EQ(VlCOMPortSel(nullptr, nullptr), 0);
+
+    std::string file = dir + "/plain.bin";
+    FILE* f = fopen(file.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    fputs("not a port", f);
+    fclose(f);
+    ASSERT_EQ(symlink(file.c_str(), (dir + "/COM9").c_str()), 0);
+    EXPECT_EQ(select("COM9"), 0);
+    EXPECT_EQ(VlCOMOpenPort(), 0);  // the last selection is what an open tries
+
+    // While the library holds the port, the test fails; afterwards it succeeds again.
+    ASSERT_EQ(openPort(), 64);
+    EXPECT_EQ(select("COM5"), 0);
+    VlCOMClosePort();
+    EXPECT_EQ(select("COM5"), 1);
+
+    // Another process holds it.
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int fd = ::open(sim->slavePath().c_str(), O_RDWR | O_NOCTTY);
+        char c = (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ? 1 : 0;
+        (void)!write(ready[1], &c, 1);
+        (void)!read(release[0], &c, 1);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, 1);
+    EXPECT_EQ(select("COM5"), 0);
+    EXPECT_EQ(VlCOMOpenPort(), 0);
+    ASSERT_EQ(write(release[1], "x", 1), 1);
+    waitpid(child, nullptr, 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+    EXPECT_EQ(select("COM5"), 1);
+}
+
+TEST_F(Port, OpenAsksTheBlockSize) {
+    EXPECT_EQ(openPort(), 64);
+    EXPECT_EQ(countQueries(*sim), 1);
+    // A second open while open only asks again.
+    sim->setBlockSize(32);
+    EXPECT_EQ(VlCOMOpenPort(), 32);
+    EXPECT_EQ(countQueries(*sim), 2);
+    VlCOMClosePort();
+
+    sim->setBlockSizeReply("x");
+    EXPECT_EQ(openPort(), 1);  // open, but no block size
+    VlCOMClosePort();
+    VlCOMClosePort();  // closing twice is harmless
+
+    sim->setBlockSizeReply("");
+    sim->setSilent(true);
+    EXPECT_EQ(openPort(), 1);  // nobody answers
+    VlCOMClosePort();
+}
+
+TEST_F(Port, CloseEndsTheThreadAndReopenStartsANewOne) {
+    std::set<int> before = taskIds();
+    ASSERT_EQ(openPort(), 64);
+    std::set<int> during = taskIds();
+    ASSERT_EQ(during.size(), before.size() + 1);
+    auto t0 = std::chrono::steady_clock::now();
+    VlCOMClosePort();
+    EXPECT_LT(msSince(t0), 200);  // the line is quiet: the thread ends at once
+    EXPECT_TRUE(waitUntil([&] { return taskIds().size() == before.size(); }, 1000));
+
+    ASSERT_EQ(openPort(), 64);
+    std::set<int> again = taskIds();
+    EXPECT_EQ(again.size(), before.size() + 1);
+    EXPECT_NE(again, during);  // a new receive thread
+    EXPECT_EQ(countQueries(*sim), 2);
+    EXPECT_EQ(send("x"), 0);  // and it works
+}
+
+TEST_F(Port, CloseOnABusyLineStillReturns) {
+    ASSERT_EQ(openPort(), 64);
+    rafusim::TrafficOptions t;
+    t.bytesPerSecond = 92160;
+    sim->setCaptureTraffic(t);
+    sim->startCapture();
+    ASSERT_TRUE(waitUntil([&] { return sim->captureBytesSent() > 2000; }));
+    auto t0 = std::chrono::steady_clock::now();
+    VlCOMClosePort();
+    EXPECT_LT(msSince(t0), 3000);
+    sim->stopCapture();
+    EXPECT_EQ(select("COM5"), 1);  // the port is really closed
+    EXPECT_EQ(openPort(), 64);
+}
+
+TEST_F(Port, VanishedPortFailsQuietly) {
+    ASSERT_EQ(openPort(), 64);
+    sim->vanish();
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(send("x"), 6);
+    EXPECT_EQ(query("$"), "");
+    EXPECT_EQ(take(asGetRxBinBuf()), "");
+    BSTR data = make(std::string(100, 'd'));
+    EXPECT_NE(VlCOMSendBIN(&data), 0);
+    SysFreeString(data);
+    int32_t n = 10;
+    EXPECT_EQ(take(VlCOMBinEmpfang(&n)), "");
+    VlCOMQuitRxBin();
+    EXPECT_LT(msSince(t0), 10000);
+    VlCOMClosePort();
+    EXPECT_EQ(select("COM5"), 0);
+    EXPECT_EQ(VlCOMOpenPort(), 0);
+    VlCOMClosePort();
+}

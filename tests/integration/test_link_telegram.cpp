@@ -1,0 +1,173 @@
+// Text telegrams between the library and the simulated adapter, byte for byte.
+#include "test_link_fixture.h"
+
+using namespace linktest;
+using rafusim::ACK;
+using rafusim::ETX;
+using rafusim::NAK;
+using rafusim::STX;
+
+namespace {
+
+class Telegrams : public LinkTest {
+  protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        ASSERT_EQ(openPort(), 64);
+        SysFreeString(VlCOMTelegramEmpfang());  // nothing left over from earlier tests
+        sim->clearLog();
+    }
+    size_t countNaks() {
+        std::vector<uint8_t> raw = sim->rawReceived();
+        return std::count(raw.begin(), raw.end(), NAK);
+    }
+};
+
+}  // namespace
+
+TEST_F(Telegrams, FramesAndChecksumsOnTheWire) {
+    std::string frame;
+    EXPECT_EQ(send("\x45", &frame), 0);
+    const std::string expect = {char(STX), 0x45, char(ETX), char(0xEF)};
+    EXPECT_EQ(frame, expect);  // the caller's string now holds the frame
+    EXPECT_EQ(str(sim->rawReceived()), expect);
+
+    sim->clearLog();
+    EXPECT_EQ(send("%", &frame), 0);
+    EXPECT_EQ(frame, (std::string{char(STX), '%', char(ETX), 0x70}));
+    // The simulator answers "%" with the block size, which the library acknowledges.
+    EXPECT_EQ(str(sim->rawReceived()), frame + char(ACK));
+
+    // Payload bytes above 0x7E pass unchanged in both directions.
+    const std::string high = "A\x7F\x80\xFF";
+    sim->setReply(high, std::string("r\x7F\x80\xFF", 4));
+    EXPECT_EQ(query(high), std::string("r\x7F\x80\xFF", 4));
+    ASSERT_FALSE(sim->receivedTelegrams().empty());
+    EXPECT_EQ(sim->receivedTelegrams().back(), high);
+}
+
+TEST_F(Telegrams, RetriesAfterNak) {
+    sim->nakNextFrames(2);
+    EXPECT_EQ(send("0S"), 0);
+    EXPECT_EQ(sim->stats().naksSent, 2u);
+    EXPECT_EQ(sim->stats().framesOk, 3u);
+
+    // A NAK in the first attempt and silence afterwards: the NAK is what is reported.
+    sim->clearLog();
+    sim->nakNextFrames(1);
+    std::thread quiet([&] {
+        waitUntil([&] { return sim->stats().naksSent >= 1; });
+        sim->setSilent(true);
+    });
+    EXPECT_EQ(send("0S"), 21);
+    quiet.join();
+    EXPECT_EQ(sim->stats().framesOk, 3u);  // three attempts were made
+}
+
+TEST_F(Telegrams, SilenceGivesSixAfterThreeAttempts) {
+    sim->setSilent(true);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(send("$"), 6);
+    long long ms = msSince(t0);
+    EXPECT_GE(ms, 700);
+    EXPECT_LT(ms, 3000);
+    EXPECT_EQ(sim->stats().framesOk, 3u);
+    EXPECT_EQ(sim->stats().acksSent, 0u);
+    // The answer export gives up with the send and returns the empty string.
+    EXPECT_EQ(query("$"), "");
+    EXPECT_EQ(sim->stats().framesOk, 6u);
+}
+
+TEST_F(Telegrams, WrongChecksumIsNakedAndThePreviousAnswerStays) {
+    sim->sendRaw(rafusim::frameText("first"));
+    ASSERT_TRUE(waitUntil([&] { return sim->rawReceived().size() >= 1; }));
+    std::vector<uint8_t> bad = rafusim::frameText("second");
+    bad.back() ^= 0x01;
+    sim->sendRaw(bad);
+    ASSERT_TRUE(waitUntil([&] { return sim->rawReceived().size() >= 2; }));
+    EXPECT_EQ(sim->rawReceived(), (std::vector<uint8_t>{ACK, NAK}));
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "first");
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "");
+}
+
+TEST_F(Telegrams, OnlyTheLastOfTwoUntakenAnswersComes) {
+    std::vector<uint8_t> both = rafusim::frameText("one");
+    std::vector<uint8_t> two = rafusim::frameText("two");
+    both.insert(both.end(), two.begin(), two.end());
+    sim->sendRaw(both);
+    ASSERT_TRUE(waitUntil([&] { return sim->rawReceived().size() >= 2; }));
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "two");
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "");
+}
+
+TEST_F(Telegrams, ControlByteBetweenEtxAndChecksum) {
+    sim->setReply("?", "answer");
+    sim->controlByteBeforeChecksum(ACK);
+    EXPECT_EQ(query("?"), "answer");
+    // The same by hand with an ESC, which must not be taken for the checksum.
+    std::vector<uint8_t> f = rafusim::frameText("late");
+    f.insert(f.end() - 1, rafusim::ESC);
+    sim->clearLog();
+    sim->sendRaw(f);
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "late");
+    EXPECT_EQ(sim->rawReceived(), (std::vector<uint8_t>{ACK}));
+}
+
+TEST_F(Telegrams, BlockInsideAnUnfinishedTelegram) {
+    // STX "ab", then a short block, then "cd" ETX: "ab" is lost, "cd" is the payload.
+    std::vector<uint8_t> raw = {STX, 'a', 'b'};
+    std::vector<uint8_t> blk = rafusim::frameBlock({'x', 'y'}, 64);
+    raw.insert(raw.end(), blk.begin(), blk.end());
+    std::vector<uint8_t> tail = {'c', 'd', ETX, rafusim::textChecksum("cd")};
+    raw.insert(raw.end(), tail.begin(), tail.end());
+    // And a full block inside a second telegram.
+    std::vector<uint8_t> data64(64);
+    for (int i = 0; i < 64; ++i) data64[i] = static_cast<uint8_t>(0x80 + i);
+    std::vector<uint8_t> raw2 = {STX, 'q'};
+    std::vector<uint8_t> full = rafusim::frameBlock(data64, 64);
+    raw2.insert(raw2.end(), full.begin(), full.end());
+    std::vector<uint8_t> tail2 = {'z', ETX, rafusim::textChecksum("z")};
+    raw2.insert(raw2.end(), tail2.begin(), tail2.end());
+
+    sim->sendRaw(raw);
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "cd");
+    sim->sendRaw(raw2);
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "z");
+    std::string bin;
+    waitUntil([&] {
+        bin += take(asGetRxBinBuf());
+        return bin.size() >= 66;
+    });
+    EXPECT_EQ(bin, "xy" + str(data64));
+    EXPECT_EQ(sim->rawReceived(), (std::vector<uint8_t>{ACK, ACK, ACK, ACK}));
+}
+
+TEST_F(Telegrams, AnswerWaitFollowsTheBaudRate) {
+    sim->setReply("W", "");  // acknowledge only: the wait runs out
+    VlCOMClosePort();
+    ASSERT_EQ(openPort(9600), 64);
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(query("W"), "");
+    long long slow = msSince(t0);
+    EXPECT_GE(slow, 105);  // at least 109 rounds of 1 ms
+    EXPECT_LT(slow, 2000);
+    // A reply 40 ms late still comes at 9600 ...
+    sim->setReply("L", "late");
+    sim->setReplyDelayMs(40);
+    EXPECT_EQ(query("L"), "late");
+
+    VlCOMClosePort();
+    sim->setReplyDelayMs(0);
+    ASSERT_EQ(openPort(921600), 64);
+    SysFreeString(VlCOMTelegramEmpfang());
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(query("W"), "");
+    long long fast = msSince(t0);
+    EXPECT_LT(fast, slow);
+    // ... but not at 921600, where the wait is 6 rounds.
+    sim->setReplyDelayMs(150);
+    EXPECT_EQ(query("L"), "");
+    // The late reply lands afterwards and is what the next wait returns.
+    EXPECT_TRUE(waitUntil([&] { return take(VlCOMTelegramEmpfang()) == "late"; }, 2000));
+    sim->setReplyDelayMs(0);
+}
