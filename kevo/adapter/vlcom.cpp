@@ -1,0 +1,85 @@
+#include "vlcom.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "vl-com.h"
+
+int32_t LinkOpenCount = 0;
+std::atomic<bool> OfflineMode{false};
+
+namespace {
+
+// vl-com takes no lock of its own and keeps one reply slot per kind: two exchanges at
+// the same time would steal each other's acknowledge or answer.
+std::mutex& linkLock() {
+    static std::mutex m;
+    return m;
+}
+
+// Owns the command variable whose reference the library receives. The library replaces
+// the string by the framed telegram and frees the old one; whatever the variable holds
+// at the end is freed here.
+class OleCommand {
+  public:
+    explicit OleCommand(const std::string& text) : s_(oleFromText(text)) {}
+    ~OleCommand() { SysFreeString(s_); }
+    OleCommand(const OleCommand&) = delete;
+    OleCommand& operator=(const OleCommand&) = delete;
+    BSTR* ref() { return &s_; }
+
+  private:
+    BSTR s_;
+};
+
+}  // namespace
+
+BSTR oleFromText(const std::string& text) {
+    return SysAllocStringByteLen(text.data(), static_cast<uint32_t>(text.size()));
+}
+
+std::string takeOleReply(BSTR s) {
+    if (!s) return {};
+    const uint32_t len = SysStringByteLen(s);
+    const void* zero = std::memchr(s, 0, len);
+    std::string out(s, zero ? static_cast<const char*>(zero) - s : len);
+    SysFreeString(s);
+    return out;
+}
+
+bool ComOpen() {
+    if (LinkOpenCount == 0) {
+        std::lock_guard<std::mutex> g(linkLock());
+        const int32_t r = VlCOMOpenPort();
+        if (r == 0) return false;
+        if (r == 1) {
+            // Port open, but the adapter reported no block size: no usable adapter.
+            VlCOMClosePort();
+            return false;
+        }
+    }
+    ++LinkOpenCount;
+    return true;
+}
+
+void ComClose() {
+    if (LinkOpenCount > 0) --LinkOpenCount;
+    if (LinkOpenCount == 0) {
+        std::lock_guard<std::mutex> g(linkLock());
+        VlCOMClosePort();
+    }
+}
+
+std::string ComQuery(const std::string& command) {
+    if (OfflineMode) return {};
+    std::lock_guard<std::mutex> g(linkLock());
+    OleCommand cmd(command);
+    return takeOleReply(VlCOMAntwortTelegram(cmd.ref()));
+}
+
+int32_t ComSend(const std::string& command) {
+    if (OfflineMode) return 0;
+    std::lock_guard<std::mutex> g(linkLock());
+    OleCommand cmd(command);
+    return VlCOMSendTelegram(cmd.ref());
+}
