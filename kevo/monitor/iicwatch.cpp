@@ -1,0 +1,206 @@
+#include "iicwatch.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QLocale>
+#include <QTime>
+#include <chrono>
+
+#include "capturestore.h"
+#include "deviceinfo.h"
+#include "iictexte.h"
+#include "monitorview.h"
+#include "projectsettings.h"
+#include "syncmailbox.h"
+#include "tracedecoder.h"
+#include "vl-com.h"
+#include "vlcom.h"
+
+std::atomic<std::int32_t> CaptureRunning{0};
+std::string PendingLine;
+
+const std::string CaptureEndedText = " - Aufzeichnung beendet! ";
+const std::string CaptureOverflowText = " - Aufzeichnung abgebrochen - Speicherüberlauf!";
+
+namespace {
+
+std::int32_t defaultSend(const std::string& telegram) {
+    return ComSend(telegram);
+}
+BSTR defaultTake() {
+    return asGetRxBinBuf();
+}
+
+std::atomic<std::int32_t (*)(const std::string&)> linkSend{&defaultSend};
+std::atomic<BSTR (*)()> linkTake{&defaultTake};
+
+// A table entry, or "" for an index the table has no entry for.
+template <std::size_t N>
+const std::string& entry(const std::string (&table)[N], long long i) {
+    static const std::string none;
+    return (i >= 0 && i < static_cast<long long>(N)) ? table[i] : none;
+}
+
+void sleepMs(int ms) {
+    if (ms <= 0)
+        std::this_thread::yield();
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool storeFull() {
+    CaptureStore* store = captureStore();
+    return !store || store->StoreFull();
+}
+
+// Appends the pairs of one taken buffer (StoreFull checked before each pair).
+void appendTaken(BSTR buffer, int& carry) {
+    CaptureStore* store = captureStore();
+    if (!store || !buffer) return;
+    appendReceived(*store, reinterpret_cast<const std::uint8_t*>(buffer), SysStringByteLen(buffer), carry);
+}
+
+}  // namespace
+
+void setCaptureLink(const CaptureLink& link) {
+    linkSend = link.send ? link.send : &defaultSend;
+    linkTake = link.takeRxBuffer ? link.takeRxBuffer : &defaultTake;
+}
+
+std::string captureDateText() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QLocale locale = QLocale::system();
+    const int weekday = now.date().dayOfWeek() % 7 + 1;  // 1 = Sunday .. 7 = Saturday
+    return entry(WeekdayNames, weekday) + " " +
+           locale.toString(now.date(), QLocale::ShortFormat).toStdString() + ", " +
+           locale.toString(now.time(), QLocale::LongFormat).toStdString();
+}
+
+std::string captureHeaderLine3() {
+    const TProjectSettings& ps = ProjectSettings;
+    return entry(LevelNames, ps.LogicLevel) + " Logik - " + entry(TriggerNames, ps.TriggerMode) +
+           " - Aufzeichnung " +
+           entry(ClockRangeNames, static_cast<long long>(DeviceInfo.PllMode) * 4 + ps.ClockDivider);
+}
+
+ThIIcWatch::ThIIcWatch(bool CreateSuspended) {
+    if (!CreateSuspended) Resume();
+}
+
+ThIIcWatch::~ThIIcWatch() {
+    if (started_ && !finished_) {
+        Terminate();
+        WaitFor();
+    }
+    if (thread_.joinable()) thread_.join();
+}
+
+void ThIIcWatch::Resume() {
+    if (started_) return;
+    started_ = true;
+    thread_ = std::thread([this] { run(); });
+}
+
+void ThIIcWatch::Terminate() {
+    terminated_ = true;
+}
+
+void ThIIcWatch::WaitFor() {
+    if (!started_) return;
+    SyncMailbox::instance().waitFor([this] { return finished_.load(); });
+    if (thread_.joinable()) thread_.join();
+}
+
+void ThIIcWatch::run() {
+    try {
+        Execute();
+    } catch (...) {
+        fatal_ = std::current_exception();
+    }
+    finished_ = true;
+    SyncMailbox::instance().wake();
+}
+
+void ThIIcWatch::Synchronize(void (*method)()) {
+    SyncMailbox::instance().Synchronize(method);
+}
+
+void ThIIcWatch::ResetMonitorAttributes() {
+    TraceRun.LastColor = ProjectSettings.ColorText;
+    TraceRun.LastStyle = StyleBit(TraceAttributes.DefaultStyle);
+    TraceRun.RunColor = TraceRun.LastColor;
+    TraceRun.RunStyle = TraceRun.LastStyle;
+    if (MonitorView* view = monitorView()) view->setSelAttributes(TraceRun.LastColor, TraceRun.LastStyle);
+}
+
+void ThIIcWatch::SyncAddLine() {
+    MonitorView* view = monitorView();
+    if (!view) return;
+    MonitorBulk bulk(view);
+    if (!PendingLine.empty() && static_cast<unsigned char>(PendingLine[0]) == 0x80)
+        view->insertAtCaret(PendingLine.substr(1));
+    else
+        view->addLine(PendingLine);
+}
+
+void ThIIcWatch::SyncDecode() {
+    DecodeTrace(CaptureRunning.load());
+}
+
+void ThIIcWatch::Execute() {
+    // The attributes are built inside the hand-over: the GUI thread owns the decoder state.
+    SyncMailbox::instance().Synchronize([] {
+        InitTraceAttributes(true);
+        ResetMonitorAttributes();
+    });
+
+    SysFreeString(linkTake.load()());  // whatever arrived before the recording
+    CaptureRunning = 1;
+
+    PendingLine = "\x80" + SeparatorLine;
+    Synchronize(&SyncAddLine);
+    PendingLine = " RAFU I²C-Protokoll - " + captureDateText();
+    Synchronize(&SyncAddLine);
+    PendingLine = captureHeaderLine3();
+    Synchronize(&SyncAddLine);
+    PendingLine = SeparatorLine;
+    Synchronize(&SyncAddLine);
+
+    linkSend.load()("1" + std::to_string(ProjectSettings.TriggerMode));
+
+    int carry = -1;  // a status byte waiting for its data byte
+    do {
+        if (storeFull()) break;
+        BSTR buffer = linkTake.load()();
+        if (buffer) {
+            appendTaken(buffer, carry);
+            Synchronize(&SyncDecode);
+            sleepMs(0);
+        } else {
+            Synchronize(&SyncDecode);
+            sleepMs(1);
+        }
+        SysFreeString(buffer);
+    } while (!Terminated());
+
+    linkSend.load()("10");
+    sleepMs(1000);  // the adapter's last data reach the library
+
+    if (BSTR buffer = linkTake.load()()) {
+        appendTaken(buffer, carry);
+        SysFreeString(buffer);
+    }
+
+    CaptureRunning = 0;
+    Synchronize(&SyncDecode);
+    Synchronize(&ResetMonitorAttributes);
+
+    PendingLine = SeparatorLine;
+    Synchronize(&SyncAddLine);
+    PendingLine = captureDateText() + (storeFull() ? CaptureOverflowText : CaptureEndedText);
+    Synchronize(&SyncAddLine);
+    PendingLine = SeparatorLine;
+    Synchronize(&SyncAddLine);
+    PendingLine = "";
+    Synchronize(&SyncAddLine);
+}

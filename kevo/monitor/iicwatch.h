@@ -1,0 +1,80 @@
+// The capture thread ThIIcWatch: brackets a recording with header and footer lines, sends
+// the adapter the start and stop telegrams, polls the link library's binary receive buffer,
+// appends every BusEvent pair to the capture store and has the GUI thread decode them.
+//
+// It never touches the trace view itself: ResetMonitorAttributes, SyncAddLine and
+// SyncDecode run on the GUI thread through Synchronize (syncmailbox.h) while the thread
+// waits. The recording control creates it suspended after ComOpen, resumes it, and at the
+// stop calls Terminate, then WaitFor (which keeps serving the hand-overs: the stop
+// telegram, the one-second wait, the final drain and the footer happen during it), then
+// deletes it and calls ComClose.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <thread>
+
+#include "olestr.h"
+
+// 1 from just before the header until the final drain is done, then 0; the decoder's line
+// limit in SyncDecode. Written by the capture thread only.
+extern std::atomic<std::int32_t> CaptureRunning;
+// The header or footer line handed to SyncAddLine; a first byte 0x80 means: continue the
+// last line of the trace. Written by the capture thread before a hand-over.
+extern std::string PendingLine;
+
+// Endings of the footer's date line.
+extern const std::string CaptureEndedText;     // " - Aufzeichnung beendet! "
+extern const std::string CaptureOverflowText;  // " - Aufzeichnung abgebrochen - Speicherüberlauf!"
+
+class ThIIcWatch {
+  public:
+    explicit ThIIcWatch(bool CreateSuspended);
+    // A thread still running is asked to end and waited for (serving hand-overs).
+    ~ThIIcWatch();
+    ThIIcWatch(const ThIIcWatch&) = delete;
+    ThIIcWatch& operator=(const ThIIcWatch&) = delete;
+
+    // Starts a thread created suspended; no effect otherwise.
+    void Resume();
+    // Asks the thread to end; it notices at the end of a pass of its capture loop.
+    void Terminate();
+    bool Terminated() const { return terminated_.load(); }
+    // GUI thread: waits for the end, running the thread's hand-overs meanwhile.
+    void WaitFor();
+    bool Finished() const { return finished_.load(); }
+    // An exception that ended Execute, or null.
+    std::exception_ptr FatalException() const { return fatal_; }
+
+    // GUI-thread hand-overs (public so that they can be driven directly).
+    static void ResetMonitorAttributes();
+    static void SyncAddLine();
+    static void SyncDecode();
+
+  protected:
+    void Execute();
+
+  private:
+    void run();
+    void Synchronize(void (*method)());
+
+    std::thread thread_;
+    std::atomic<bool> terminated_{false};
+    std::atomic<bool> finished_{false};
+    bool started_ = false;
+    std::exception_ptr fatal_;
+};
+
+// The link calls of the capture thread. Default: ComSend of the command link and vl-com's
+// asGetRxBinBuf. Tests may route them elsewhere; null restores the default.
+struct CaptureLink {
+    std::int32_t (*send)(const std::string& telegram) = nullptr;
+    BSTR (*takeRxBuffer)() = nullptr;
+};
+void setCaptureLink(const CaptureLink& link);
+
+// The header and footer texts (UTF-8) for the current settings and clock.
+std::string captureDateText();  // weekday + " " + short date + ", " + long time
+std::string captureHeaderLine3();

@@ -1,0 +1,147 @@
+#include "traceview.h"
+
+#include <QFont>
+#include <QPalette>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+
+QColor colorFromColorRef(COLORREF c) {
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+TraceView::TraceView(QWidget* parent) : QPlainTextEdit(parent) {
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setWordWrapMode(QTextOption::NoWrap);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Keep the selection painted when the view loses the focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                 pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
+
+    QFont font(QStringLiteral("Courier New"));
+    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                      QStringLiteral("DejaVu Sans Mono"), QStringLiteral("monospace")});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPixelSize(13);
+    setFont(font);
+    document()->setDefaultFont(font);
+
+    setSelAttributes(0, 0);
+}
+
+QTextCharFormat TraceView::formatFor(COLORREF color, StyleSet styles) {
+    QTextCharFormat f;
+    f.setForeground(colorFromColorRef(color));
+    f.setFontWeight((styles & StyleBold) ? QFont::Bold : QFont::Normal);
+    f.setFontItalic(styles & StyleItalic);
+    f.setFontUnderline(styles & StyleUnderline);
+    f.setFontStrikeOut(styles & StyleStrikeOut);
+    return f;
+}
+
+QTextCursor& TraceView::writeCursor() {
+    if (bulkCursor_.isNull() || bulkCursor_.document() != document()) {
+        bulkCursor_ = QTextCursor(document());
+        if (bulkDepth_ > 0) bulkCursor_.beginEditBlock();
+    }
+    return bulkCursor_;
+}
+
+void TraceView::beginBulk() {
+    if (bulkDepth_++ == 0) {
+        wroteInBulk_ = false;
+        writeCursor().beginEditBlock();
+    }
+}
+
+void TraceView::endBulk() {
+    if (bulkDepth_ == 0) return;
+    if (--bulkDepth_ == 0) {
+        if (!bulkCursor_.isNull()) bulkCursor_.endEditBlock();
+        if (wroteInBulk_) ensureCursorVisible();
+    }
+}
+
+void TraceView::addLine(const std::string& text) {
+    QTextCursor& c = writeCursor();
+    c.movePosition(QTextCursor::End);
+    c.insertText(QStringLiteral("\n") + QString::fromUtf8(text.data(), qsizetype(text.size())), selFormat_);
+    if (bulkDepth_ > 0)
+        wroteInBulk_ = true;
+    else
+        ensureCursorVisible();
+}
+
+void TraceView::insertAtCaret(const std::string& text) {
+    QTextCursor caret = textCursor();
+    QTextCursor& c = writeCursor();
+    c.setPosition(caret.selectionStart());
+    if (caret.hasSelection()) c.setPosition(caret.selectionEnd(), QTextCursor::KeepAnchor);
+    c.insertText(QString::fromUtf8(text.data(), qsizetype(text.size())), selFormat_);
+    // A caret at the insertion point moves along by itself; only a replaced selection
+    // needs it set.
+    if (caret.hasSelection() || textCursor().position() != c.position()) {
+        QTextCursor moved = textCursor();
+        moved.setPosition(c.position());
+        setTextCursor(moved);
+    }
+    if (bulkDepth_ > 0)
+        wroteInBulk_ = true;
+    else
+        ensureCursorVisible();
+}
+
+int TraceView::caretPos() const {
+    return textCursor().position();
+}
+
+void TraceView::setCaretPos(int pos) {
+    QTextCursor c = textCursor();
+    c.setPosition(qBound(0, pos, textLength()));
+    setTextCursor(c);
+}
+
+int TraceView::textLength() const {
+    return document()->characterCount() - 1;
+}
+
+void TraceView::setSelAttributes(COLORREF color, StyleSet styles) {
+    if (color == selColor_ && styles == selStyles_ && selFormat_.isValid()) return;
+    selColor_ = color;
+    selStyles_ = styles;
+    selFormat_ = formatFor(color, styles);
+}
+
+void TraceView::setBackgroundColor(COLORREF color) {
+    const QColor c = colorFromColorRef(color);
+    QPalette pal = palette();
+    if (pal.color(QPalette::Base) == c && pal.color(QPalette::Window) == c) return;
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(g, QPalette::Base, c);
+        pal.setColor(g, QPalette::Window, c);  // the indent strip beside the viewport
+    }
+    setPalette(pal);
+    setAutoFillBackground(true);
+}
+
+void TraceView::clearText() {
+    bulkCursor_ = QTextCursor();
+    clear();
+    if (bulkDepth_ > 0) writeCursor();
+}
+
+void TraceView::scrollCaretIntoView() {
+    ensureCursorVisible();
+}
+
+void TraceView::setLeftIndent(int pixels) {
+    leftIndent_ = qMax(0, pixels);
+    setViewportMargins(leftIndent_, 0, 0, 0);
+}

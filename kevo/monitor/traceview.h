@@ -1,0 +1,55 @@
+// RE_I2CMonitor's control: the read-only rich-text trace view of the main window.
+//
+// A QPlainTextEdit (lazy layout, no line wrap, both scroll bars) that implements the
+// decoder's MonitorView. Writes go through document cursors inside one edit block per
+// bulk bracket with undo off, so a whole log goes in as a single edit. GUI thread only.
+#pragma once
+
+#include <QHash>
+#include <QPlainTextEdit>
+#include <QTextCharFormat>
+#include <QTextCursor>
+
+#include "monitorview.h"
+
+// COLORREF 0x00BBGGRR as a Qt colour.
+QColor colorFromColorRef(COLORREF c);
+
+class TraceView : public QPlainTextEdit, public MonitorView {
+    Q_OBJECT
+  public:
+    explicit TraceView(QWidget* parent = nullptr);
+
+    void addLine(const std::string& text) override;
+    void insertAtCaret(const std::string& text) override;
+    int caretPos() const override;
+    void setCaretPos(int pos) override;
+    int textLength() const override;
+    void setSelAttributes(COLORREF color, StyleSet styles) override;
+    void setBackgroundColor(COLORREF color) override;
+    void clearText() override;
+    void scrollCaretIntoView() override;
+    void beginBulk() override;
+    void endBulk() override;
+
+    // The paragraphs' left indent in pixels (kept free of text, painted in the background).
+    void setLeftIndent(int pixels);
+    int leftIndent() const { return leftIndent_; }
+
+    // Colour and styles of the text inserted next.
+    COLORREF selColor() const { return selColor_; }
+    StyleSet selStyles() const { return selStyles_; }
+    // The format used for a colour and style set.
+    static QTextCharFormat formatFor(COLORREF color, StyleSet styles);
+
+  private:
+    QTextCursor& writeCursor();
+
+    int bulkDepth_ = 0;
+    bool wroteInBulk_ = false;
+    QTextCursor bulkCursor_;
+    COLORREF selColor_ = 0;
+    StyleSet selStyles_ = 0;
+    QTextCharFormat selFormat_;
+    int leftIndent_ = 0;
+};
