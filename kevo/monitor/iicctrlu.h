@@ -1,0 +1,198 @@
+// The main window TF_IIcCtrl: menus, tool bar, trace view and status bar; start-up (paths,
+// configuration file, current project, link to the adapter), the recording control, the
+// settings command, the log-file commands, printing, and closing.
+//
+// One instance, F_IIcCtrl, created first by the program entry. GUI thread only; the capture
+// thread reaches the window only through its synchronous hand-overs. Paths are UTF-8 with
+// "/" as separator; directories carry a trailing "/".
+#pragma once
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QVector>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "configfile.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPrinter;
+class QStatusBar;
+class QToolBar;
+class TraceView;
+class CaptureStore;
+class ThIIcWatch;
+
+// The program's version text (about box): three lines, the first "KEVO 1.00a".
+extern const std::string VersionText;
+
+// DocFlags bits.
+constexpr std::int32_t DocLogModified = 0x01;      // the log has data that are not saved
+constexpr std::int32_t DocLogLoaded = 0x02;        // a log was opened
+constexpr std::int32_t DocLogBits = 0x0F;          // the bits a new log clears
+constexpr std::int32_t DocProjectModified = 0x10;  // the project has changes that are not saved
+constexpr std::int32_t DocStarting = 0x20;         // from start-up to the first paint
+
+// The program file: the executable, unless a test points it somewhere else. The program
+// directory is its directory when that is writable, else $XDG_DATA_HOME/kevo/.
+std::string programFilePath();
+void setProgramFilePath(const std::string& path);  // empty: the executable again
+// Program directory (trailing "/") and configuration file ("<program name>.cfg" in it).
+std::string programDirectory();
+std::string configFilePath();
+
+// Results of the settings dialog's modal run.
+constexpr int SettingsChanged = 1;    // OK, something changed
+constexpr int SettingsCancelled = 2;  // Cancel: nothing written
+constexpr int SettingsUnchanged = 6;  // OK, nothing changed
+
+// The print command asks the dialog seam (Kind::Printer) instead of showing the printer
+// dialog itself: tests answer it there (value: a PDF file to print into; empty: the
+// default printer). Off by default.
+void setPrinterDialogFromSeam(bool on);
+
+class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
+    Q_OBJECT
+  public:
+    explicit TF_IIcCtrl(QWidget* owner = nullptr);
+    ~TF_IIcCtrl() override;
+
+    // --- Components ---
+    QMenuBar* Hauptmenu;
+    QMenu *mmDatei, *mmProjekt, *mmAnalyzer, *mmTools, *mmHilfe;
+    QAction *miNew, *miOpen, *miSave, *miSaveAs, *miSearch, *miPrint, *miBeenden;
+    QAction *miNewProjekt, *miOpenProj, *miSaveProj, *miSaveProjAs, *miSetup;
+    QAction *miAnlStart, *miAnlStop;
+    QAction *miScanTool, *miBusTool, *miMemTool;
+    QAction* miInfo;
+
+    QToolBar* TB_Main;
+    QAction *TB_New, *TB_Open, *TB_Save, *TB_Search, *TB_Print;
+    QAction *TB_NewProjekt, *TB_OpenProj, *TB_SaveProj, *TB_Setup;
+    QAction *TB_AnlStart, *TB_AnlStop;
+    QAction *TB_ScanTool, *TB_BusTool, *TB_MemTool;
+
+    TraceView* RE_I2CMonitor;
+    QStatusBar* SBarMain;
+    QLabel* SBarPanels[5];
+
+    // The glyphs: one per command, normal, highlighted and disabled.
+    QVector<QPixmap> IL_HMToolbar, IL_HMToolbarH, IL_HMToolbarD;
+
+    // --- State ---
+    std::string ConfigPath;   // the configuration file
+    std::string ProgramDir;   // directory of the program, trailing "/"
+    std::string ProjectDir;   // project base directory, trailing "/"
+    std::string ProjectPath;  // current project file; empty = the default project
+    std::string LogPath;      // current binary log; empty = not yet named
+    std::int32_t DocFlags = 0;
+    ThIIcWatch* CaptureThread = nullptr;  // only while a recording runs
+
+    // The text of a status panel (0..4).
+    QString panelText(int i) const;
+    // Where message boxes of this window go: left + 150, top + 150.
+    int boxX() const;
+    int boxY() const;
+
+    // --- Window events ---
+    void FormShow();
+    void FormPaint();
+    void FormResize();
+    void FormCloseQuery(bool& CanClose);
+    void FormClose();
+
+    // --- Commands ---
+    void UpdateStatus();
+    void UpdateFileCommands();
+    void UpdateToolCommands();
+    void StartAnalyzer();
+    void StopAnalyzer();
+
+    void miNewClick();
+    void miOpenClick();
+    void miSaveClick();
+    void miSaveAsClick();
+    void miAnlStartClick();
+    void miAnlStopClick();
+    void miSetupClick();
+    void miScanToolClick();
+    void miBusToolClick();
+    void miMemToolClick();
+    void TB_ScanToolClick();
+    void TB_BusToolClick();
+    void TB_MemToolClick();
+    void miSearchClick();
+    void miPrintClick();
+    void miBeendenClick();
+    void miInfoClick();
+
+    // --- Log files ---
+    void SaveProtokoll(std::string path);
+    void LoadProtokoll(const std::string& path);
+
+    // The tool windows (created by the program entry); null while there is none.
+    void setToolWindow(Form f, QWidget* window);
+    QWidget* toolWindow(Form f) const;
+    // The search window (shown modeless by the search command); null while there is none.
+    void setSearchWindow(QWidget* window) { searchWindow_ = window; }
+
+    // Runs the settings dialog modally: 1 OK with changes, 6 OK without, 2 Cancel.
+    int runSettingsDialog();
+    // Prints the whole trace on printer under the job title "I²C-Analyzer Protokoll".
+    void printTrace(QPrinter& printer);
+    // Whether the latest SaveProtokoll wrote the binary log.
+    bool lastSaveOk() const { return lastSaveOk_; }
+
+    // --- ProjectFileHost ---
+    int formLeft(Form f) const override;
+    int formTop(Form f) const override;
+    int formWidth(Form f) const override;
+    int formHeight(Form f) const override;
+    bool formVisible(Form f) const override;
+    void setFormLeft(Form f, int left) override;
+    void setFormTop(Form f, int top) override;
+    void setFormWidth(Form f, int width) override;
+    void setFormHeight(Form f, int height) override;
+    void setToolChecked(Form f, bool checked) override;
+    std::string configPath() const override { return ConfigPath; }
+    std::string projectDir() const override { return ProjectDir; }
+    std::string projectPath() const override { return ProjectPath; }
+    void setProjectPath(const std::string& path) override { ProjectPath = path; }
+    std::string shortSerial() const override;
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    class ClientArea;
+    friend class ClientArea;
+
+    void buildMenus();
+    void buildToolBar();
+    void buildGlyphs();
+    void buildStatusBar();
+    void adapterLinkLoop();
+    bool portTest();
+    void setMenuEnabled(QMenu* menu, bool enabled);
+    bool menuEnabled(QMenu* menu) const;
+    void toolMenuCommand(Form f, QAction* item);
+    void toolButtonCommand(Form f);
+    QAction* toolItem(Form f) const;
+
+    QWidget* client_ = nullptr;
+    bool shown_ = false;
+    bool closed_ = false;
+    CaptureStore* store_ = nullptr;
+    QWidget* tools_[4] = {nullptr, nullptr, nullptr, nullptr};
+    QWidget* searchWindow_ = nullptr;
+    int toolPos_[4][2] = {{0, 0}, {25, 25}, {25, 25}, {25, 25}};  // tool windows not built yet
+    bool lastSaveOk_ = false;
+};
+
+extern TF_IIcCtrl* F_IIcCtrl;

@@ -1,0 +1,20 @@
+// The application object of KEVO: the GUI event loop, with the rule that no exception ends
+// the program. An exception that leaves an event handler is caught here and its message is
+// shown in an error box (through the dialog seam); the loop goes on.
+// GUI thread only.
+#pragma once
+
+#include <QApplication>
+#include <exception>
+#include <string>
+
+class KevoApplication : public QApplication {
+  public:
+    KevoApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The message of a caught exception: what() of a standard exception, else empty.
+std::string exceptionMessage(const std::exception_ptr& e);
+// The application's exception display: an error box with the program's caption.
+void ShowException(const std::exception_ptr& e);

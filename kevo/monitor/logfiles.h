@@ -1,0 +1,36 @@
+// The binary log file: exactly the used bytes of the capture store, a plain run of
+// BusEvent pairs with no header. Reading and writing it, and the file names of the log
+// pair (binary log and its rich-text copy). No Qt; GUI thread (the store must not be
+// written meanwhile, so never while a recording runs).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class CaptureStore;
+
+enum class LogWriteResult {
+    Ok,
+    CannotCreate,  // the file could not be created (no file was made)
+    WriteFailed,   // created, but not every byte could be written (the partial file is removed)
+};
+
+// Writes the first BytesUsed bytes of the store to path (a new file).
+LogWriteResult writeBinaryLog(const std::string& path, const CaptureStore& store);
+
+// Reads the log at path into a store that was just cleared: BytesUsed is set, the index is
+// not built (RebuildTelegramIndex). The store's limits hold: at most CaptureBufferSize
+// bytes and TelegramIndexSize - 1 telegram starts are taken, the rest of a larger file is
+// left unread; a last status byte without its data byte is dropped, so BytesUsed is even.
+// False (store empty) when the file cannot be opened or read.
+bool readBinaryLog(const std::string& path, CaptureStore& store);
+
+// The path of the rich-text copy: the file name's extension (from its last ".") replaced
+// by ".rtf", or ".rtf" appended when the file name has none.
+std::string rtfPathOf(const std::string& path);
+
+// The path with "." + ext appended when its file name has no extension.
+std::string withDefaultExtension(const std::string& path, const std::string& ext);
+
+// Moves the "~" backup of path back to path (after a failed write); errors are ignored.
+void restoreBackupFile(const std::string& path);
