@@ -110,6 +110,8 @@ TEST_F(Telegrams, ControlByteBetweenEtxAndChecksum) {
     sim->clearLog();
     sim->sendRaw(f);
     EXPECT_EQ(take(VlCOMTelegramEmpfang()), "late");
+    // The ACK follows the answer on the wire.
+    EXPECT_TRUE(waitUntil([&] { return !sim->rawReceived().empty(); }));
     EXPECT_EQ(sim->rawReceived(), (std::vector<uint8_t>{ACK}));
 }
 
@@ -139,6 +141,7 @@ TEST_F(Telegrams, BlockInsideAnUnfinishedTelegram) {
         return bin.size() >= 66;
     });
     EXPECT_EQ(bin, "xy" + str(data64));
+    EXPECT_TRUE(waitUntil([&] { return sim->rawReceived().size() >= 4; }));
     EXPECT_EQ(sim->rawReceived(), (std::vector<uint8_t>{ACK, ACK, ACK, ACK}));
 }
 
