@@ -383,6 +383,8 @@ void IniDocument::insertLine(std::size_t at, Line line) {
 }
 
 void IniDocument::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    // A line with an empty name could never be found again.
+    if (trim(section).empty() || trim(key).empty()) return;
     const std::string v = oneLine(trim(value));
     if (auto at = findKey(section, key)) {
         Line& l = lines_[*at];

@@ -163,6 +163,9 @@ TEST(IniDocument, ValuesCannotBreakTheirLine) {
     auto back = IniDocument::parse(doc.serialize());
     EXPECT_FALSE(back.hasSection("X"));
     EXPECT_EQ(back.readString("S", "k", ""), "a  [X] b");
+    doc.writeString("", "k", "v");
+    doc.writeString("S", " ", "v");
+    EXPECT_EQ(doc.lineCount(), 2u);
 }
 
 TEST(IniFiles, ProfilePairRoundTripAndWindowsFile) {
