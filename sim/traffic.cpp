@@ -73,7 +73,10 @@ void TrafficGenerator::nextTelegram() {
 size_t TrafficGenerator::generate(size_t maxPairs, std::vector<uint8_t>& out) {
     size_t n = 0;
     while (n < maxPairs && !exhausted()) {
-        if (queue_.empty()) nextTelegram();
+        if (queue_.empty()) {
+            if (opt_.maxPairs && generated_ >= opt_.maxPairs) break;
+            nextTelegram();
+        }
         out.push_back(queue_.front());
         queue_.pop_front();
         out.push_back(queue_.front());

@@ -13,10 +13,11 @@ namespace rafusim {
 class TrafficGenerator {
   public:
     explicit TrafficGenerator(const TrafficOptions& options = {});
-    // Appends up to maxPairs pairs (status, data) to out; fewer when the options' maxPairs is reached.
+    // Appends up to maxPairs pairs (status, data) to out. Once the options' maxPairs is reached,
+    // the telegram under way is completed and nothing more comes.
     size_t generate(size_t maxPairs, std::vector<uint8_t>& out);
     size_t pairsGenerated() const { return generated_; }
-    bool exhausted() const { return opt_.maxPairs && generated_ >= opt_.maxPairs; }
+    bool exhausted() const { return opt_.maxPairs && generated_ >= opt_.maxPairs && queue_.empty(); }
 
   private:
     uint32_t rnd();
