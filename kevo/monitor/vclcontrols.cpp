@@ -1,0 +1,163 @@
+#include "vclcontrols.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QFocusEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <unordered_map>
+
+namespace vcl {
+
+void setChecked(QAbstractButton* button, bool checked) {
+    if (!button || button->isChecked() == checked) return;
+    const bool isRadio = qobject_cast<QRadioButton*>(button) != nullptr;
+    if (isRadio && !checked && button->autoExclusive()) {
+        // An exclusive radio button cannot be unchecked on its own.
+        button->setAutoExclusive(false);
+        button->setChecked(false);
+        button->setAutoExclusive(true);
+        return;
+    }
+    button->setChecked(checked);
+    if (!isRadio || checked) emit button->clicked(checked);
+}
+
+void setItemIndex(QComboBox* list, int index) {
+    if (!list) return;
+    if (index < -1 || index >= list->count()) index = -1;
+    list->setCurrentIndex(index);
+}
+
+namespace {
+
+class ExitFilter : public QObject {
+  public:
+    ExitFilter(QObject* parent, std::function<void()> fn) : QObject(parent), fn_(std::move(fn)) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::FocusOut) {
+            const Qt::FocusReason r = static_cast<QFocusEvent*>(e)->reason();
+            if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason && fn_) fn_();
+        }
+        return false;
+    }
+
+  private:
+    std::function<void()> fn_;
+};
+
+std::unordered_map<QWidget*, std::function<void()>>& rightHandlers() {
+    static std::unordered_map<QWidget*, std::function<void()>> m;
+    return m;
+}
+
+// Sits on a top-level window's QWindow, where input arrives before Qt hands out the focus.
+class RightPressWindowFilter : public QObject {
+  public:
+    RightPressWindowFilter(QWidget* top) : QObject(top), top_(top) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick) return false;
+        auto* me = static_cast<QMouseEvent*>(e);
+        if (me->button() != Qt::RightButton || !top_) return false;
+        QWidget* w = top_->childAt(me->position().toPoint());
+        if (!w) w = top_;
+        for (; w; w = w->parentWidget()) {
+            auto it = rightHandlers().find(w);
+            if (it != rightHandlers().end()) {
+                if (!w->isEnabled()) return false;
+                auto fn = it->second;  // the handler may change the registry
+                if (fn) fn();
+                return true;
+            }
+            if (w == top_) break;
+        }
+        return false;
+    }
+
+  private:
+    QPointer<QWidget> top_;
+};
+
+// Installs the window filter once the top-level widget has its QWindow.
+class RightPressTopFilter : public QObject {
+  public:
+    RightPressTopFilter(QWidget* top) : QObject(top), top_(top) { tryInstall(); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show || e->type() == QEvent::WinIdChange) tryInstall();
+        return false;
+    }
+    void tryInstall() {
+        QWindow* win = top_ ? top_->windowHandle() : nullptr;
+        if (!win || win == installed_) return;
+        win->installEventFilter(new RightPressWindowFilter(top_));
+        installed_ = win;
+    }
+
+  private:
+    QPointer<QWidget> top_;
+    QPointer<QWindow> installed_;
+};
+
+}  // namespace
+
+void onExit(QWidget* w, std::function<void()> fn) {
+    if (!w) return;
+    w->installEventFilter(new ExitFilter(w, std::move(fn)));
+}
+
+void onRightPress(QWidget* w, std::function<void()> fn) {
+    if (!w) return;
+    QWidget* top = w->window();
+    if (!top->property("vclRightPressTop").toBool()) {
+        top->setProperty("vclRightPressTop", true);
+        top->installEventFilter(new RightPressTopFilter(top));
+    }
+    const bool known = rightHandlers().count(w) != 0;
+    rightHandlers()[w] = std::move(fn);
+    if (!known) QObject::connect(w, &QObject::destroyed, [w] { rightHandlers().erase(w); });
+}
+
+RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
+    : QGroupBox(caption, parent) {
+    auto* lay = new QVBoxLayout(this);
+    lay->setContentsMargins(8, 4, 8, 4);
+    lay->setSpacing(2);
+    for (int i = 0; i < items.size(); ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        lay->addWidget(b);
+        buttons_.push_back(b);
+        connect(b, &QAbstractButton::clicked, this, [this, i] { userClicked(i); });
+    }
+    lay->addStretch(1);
+}
+
+void RadioGroup::userClicked(int i) {
+    if (!buttons_[static_cast<size_t>(i)]->isChecked() || i == index_) return;
+    index_ = i;
+    if (onClick) onClick();
+}
+
+void RadioGroup::setItemIndex(int i) {
+    if (i < -1 || i >= count()) i = -1;
+    if (i == index_) return;
+    index_ = i;
+    if (i >= 0) {
+        buttons_[static_cast<size_t>(i)]->setChecked(true);
+    } else {
+        for (QRadioButton* b : buttons_) {
+            b->setAutoExclusive(false);
+            b->setChecked(false);
+            b->setAutoExclusive(true);
+        }
+    }
+    if (onClick) onClick();
+}
+
+}  // namespace vcl

@@ -1,0 +1,65 @@
+// Small control helpers that give Qt widgets the behaviour the program's dialogs rely on:
+//  - checking a check box or radio button from code runs its click handler, as a user click
+//    would (a radio button only when it becomes checked; nothing when the state stays);
+//  - moving a radio group to another item from code runs the group's click handler;
+//  - selecting a list entry from code runs no change handler (the dialogs bind their change
+//    handlers to QComboBox::activated, which only the user triggers);
+//  - a control's exit handler runs when the focus moves from it to another control of the
+//    same window, not when the window itself is deactivated or a list's drop-down opens.
+// GUI thread only.
+#pragma once
+
+#include <QGroupBox>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QAbstractButton;
+class QComboBox;
+class QLineEdit;
+class QRadioButton;
+class QWidget;
+
+namespace vcl {
+
+// Sets the check state from code; runs the button's click handler (emits clicked) when the
+// state changes, for a radio button only when it becomes checked.
+void setChecked(QAbstractButton* button, bool checked);
+
+// Selects a list entry from code (-1: none) without running a change handler.
+void setItemIndex(QComboBox* list, int index);
+
+// Runs fn each time the focus leaves w for another control of its window.
+void onExit(QWidget* w, std::function<void()> fn);
+
+// Runs fn for the press of the right mouse button over w (or one of its children that is
+// not itself registered) and swallows the press, so that it moves no focus and toggles
+// nothing. The window filter that does this is installed on w's top-level window when it is
+// first shown; the press must come through the window (as real input and QTest's window
+// overloads deliver it).
+void onRightPress(QWidget* w, std::function<void()> fn);
+
+// A group box whose radio buttons form one choice with an item index.
+class RadioGroup : public QGroupBox {
+  public:
+    RadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr);
+
+    int itemIndex() const { return index_; }
+    // From code: selects item i (-1: none) and runs onClick when the index changes.
+    void setItemIndex(int i);
+    QRadioButton* button(int i) const { return buttons_.at(static_cast<size_t>(i)); }
+    int count() const { return static_cast<int>(buttons_.size()); }
+
+    // The group's click handler: runs after the user checked another item, and after
+    // setItemIndex moved the choice.
+    std::function<void()> onClick;
+
+  private:
+    void userClicked(int i);
+    std::vector<QRadioButton*> buttons_;
+    int index_ = -1;
+};
+
+}  // namespace vcl
