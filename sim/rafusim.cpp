@@ -696,6 +696,9 @@ Simulator::~Simulator() {
 }
 
 bool Simulator::start() {
+    if (running()) return true;
+    if (d->thread.get_id() == std::this_thread::get_id()) return false;  // from a reply handler
+    if (d->thread.joinable()) d->thread.join();                          // ended from its own handler earlier
     std::lock_guard<std::mutex> l(d->m);
     if (d->isRunning) return true;
     d->error.clear();
@@ -741,15 +744,18 @@ bool Simulator::start() {
 }
 
 void Simulator::stop() {
+    // A reply handler may end the simulator from the I/O thread itself: then the thread is
+    // joined later (next stop, start or the destructor).
+    const bool self = d->thread.joinable() && d->thread.get_id() == std::this_thread::get_id();
     {
         std::lock_guard<std::mutex> l(d->m);
-        if (!d->isRunning) return;
         d->quit = true;
         d->wake();
     }
-    if (d->thread.joinable()) d->thread.join();
+    if (!self && d->thread.joinable()) d->thread.join();
     std::lock_guard<std::mutex> wl(d->writeMutex);
     std::lock_guard<std::mutex> l(d->m);
+    if (!d->isRunning) return;
     // Remove the link only while it still points at our pty.
     char target[256];
     ssize_t n = ::readlink(d->link.c_str(), target, sizeof target - 1);

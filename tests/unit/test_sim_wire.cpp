@@ -159,3 +159,19 @@ TEST_F(Wire, VanishedPortHangsUpTheClient) {
     EXPECT_FALSE(sim.running());
     EXPECT_TRUE(c.read(1, 100).empty());
 }
+
+TEST_F(Wire, HandlerMayEndTheSimulator) {
+    Client c(sim.linkPath());
+    std::string link = sim.linkPath();
+    sim.setReplyHandler([this](const std::string& t) -> std::optional<std::string> {
+        if (t == "weg") sim.vanish();
+        return std::nullopt;
+    });
+    c.sendText("weg");
+    ASSERT_TRUE(sim.waitFor([&] { return !sim.running(); }, 2000));
+    struct stat st {};
+    EXPECT_NE(::lstat(link.c_str(), &st), 0);
+    ASSERT_TRUE(sim.start()) << "starts again after ending itself";
+    Client c2(sim.linkPath());
+    EXPECT_EQ(c2.query("%"), "x40");
+}
