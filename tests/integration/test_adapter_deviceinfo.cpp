@@ -113,6 +113,7 @@ TEST_F(Identification, AdapterThatAnswersBadlyOrNot) {
 
     // Half a firmware reply, no serial reply, and silence for "2".
     sim->clearReplies();
+    sim->clearLog();
     sim->setReplyHandler([this](const std::string& t) -> std::optional<std::string> {
         if (t == "$") sim->cutNextReply();
         if (t == "#") {

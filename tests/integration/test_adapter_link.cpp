@@ -139,20 +139,24 @@ TEST_F(CommandLink, NoOleStringOutlivesACall) {
 
 TEST_F(CommandLink, CaptureThreadSendsBetweenQueries) {
     // The capture thread's telegrams and the GUI thread's exchanges share the library's
-    // reply slots: neither may take the other's acknowledge or answer.
+    // one-value reply slots: neither may take the other's acknowledge or answer, and no
+    // telegram may go out twice because its acknowledge was taken by the other thread.
     ASSERT_TRUE(ComOpen());
+    sim->clearLog();
+    constexpr int kRounds = 100;
     std::atomic<int> sendFailures{0};
     std::thread capture([&] {
-        for (int i = 0; i < 30; ++i)
+        for (int i = 0; i < kRounds; ++i)
             if (ComSend("10") != 0) ++sendFailures;
     });
     int wrong = 0;
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < kRounds; ++i)
         if (ComQuery("#") != "#RA0512345678") ++wrong;
     capture.join();
     EXPECT_EQ(sendFailures, 0);
     EXPECT_EQ(wrong, 0);
-    EXPECT_EQ(countReceived("10"), 30u);
+    EXPECT_EQ(countReceived("10"), size_t(kRounds));
+    EXPECT_EQ(countReceived("#"), size_t(kRounds));
     ComClose();
 }
 
