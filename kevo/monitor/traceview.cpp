@@ -47,10 +47,7 @@ QTextCharFormat TraceView::formatFor(COLORREF color, StyleSet styles) {
 }
 
 QTextCursor& TraceView::writeCursor() {
-    if (bulkCursor_.isNull() || bulkCursor_.document() != document()) {
-        bulkCursor_ = QTextCursor(document());
-        if (bulkDepth_ > 0) bulkCursor_.beginEditBlock();
-    }
+    if (bulkCursor_.isNull() || bulkCursor_.document() != document()) bulkCursor_ = QTextCursor(document());
     return bulkCursor_;
 }
 
@@ -71,7 +68,7 @@ void TraceView::endBulk() {
 
 void TraceView::addLine(const std::string& text) {
     QTextCursor& c = writeCursor();
-    c.movePosition(QTextCursor::End);
+    c.setPosition(textLength());  // not movePosition(End): that lays the block out
     c.insertText(QStringLiteral("\n") + QString::fromUtf8(text.data(), qsizetype(text.size())), selFormat_);
     if (bulkDepth_ > 0)
         wroteInBulk_ = true;
@@ -116,7 +113,10 @@ void TraceView::setSelAttributes(COLORREF color, StyleSet styles) {
     if (color == selColor_ && styles == selStyles_ && selFormat_.isValid()) return;
     selColor_ = color;
     selStyles_ = styles;
-    selFormat_ = formatFor(color, styles);
+    const quint64 key = quint64(color) << 8 | styles;
+    auto it = formats_.constFind(key);
+    if (it == formats_.constEnd()) it = formats_.insert(key, formatFor(color, styles));
+    selFormat_ = *it;
 }
 
 void TraceView::setBackgroundColor(COLORREF color) {
@@ -132,9 +132,10 @@ void TraceView::setBackgroundColor(COLORREF color) {
 }
 
 void TraceView::clearText() {
-    bulkCursor_ = QTextCursor();
+    // The edit block must not span the reset of the document.
+    if (bulkDepth_ > 0) bulkCursor_.endEditBlock();
     clear();
-    if (bulkDepth_ > 0) writeCursor();
+    if (bulkDepth_ > 0) writeCursor().beginEditBlock();
 }
 
 void TraceView::scrollCaretIntoView() {

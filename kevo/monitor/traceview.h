@@ -51,5 +51,6 @@ class TraceView : public QPlainTextEdit, public MonitorView {
     COLORREF selColor_ = 0;
     StyleSet selStyles_ = 0;
     QTextCharFormat selFormat_;
+    QHash<quint64, QTextCharFormat> formats_;  // by colour and style set
     int leftIndent_ = 0;
 };

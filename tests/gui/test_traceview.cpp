@@ -1,0 +1,244 @@
+// The trace view RE_I2CMonitor as a real widget on the offscreen platform: its setup, its
+// write operations, and the decoder's output in it compared with the recording view.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <memory>
+#include <random>
+
+#include "../unit/test_decoder_fakeview.h"
+#include "capturestore.h"
+#include "iictexte.h"
+#include "iicwatch.h"
+#include "projectsettings.h"
+#include "tracedecoder.h"
+#include "traceview.h"
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_traceview";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app.reset(); }
+    std::unique_ptr<QApplication> app;
+};
+const auto* const env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+struct CharAttr {
+    COLORREF color;
+    StyleSet styles;
+    bool operator==(const CharAttr& o) const { return color == o.color && styles == o.styles; }
+};
+
+COLORREF colorRefOf(const QColor& c) {
+    return COLORREF(c.red()) | COLORREF(c.green()) << 8 | COLORREF(c.blue()) << 16;
+}
+
+StyleSet stylesOf(const QTextCharFormat& f) {
+    StyleSet s = 0;
+    if (f.fontWeight() >= QFont::Bold) s |= StyleBold;
+    if (f.fontItalic()) s |= StyleItalic;
+    if (f.fontUnderline()) s |= StyleUnderline;
+    if (f.fontStrikeOut()) s |= StyleStrikeOut;
+    return s;
+}
+
+// Colour and styles of every character of the widget, line breaks left out.
+std::vector<CharAttr> widgetAttributes(const TraceView& v) {
+    std::vector<CharAttr> out;
+    for (QTextBlock b = v.document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const CharAttr a{colorRefOf(f.charFormat().foreground().color()), stylesOf(f.charFormat())};
+            out.insert(out.end(), size_t(f.length()), a);
+        }
+    return out;
+}
+
+// The same for the recording view, whose writes all went to the end.
+std::vector<CharAttr> fakeAttributes(const FakeView& v) {
+    std::vector<CharAttr> out;
+    for (const TraceWrite& w : v.writes)
+        out.insert(out.end(), size_t(QString::fromUtf8(w.text.c_str()).size()), CharAttr{w.color, w.styles});
+    return out;
+}
+
+class TraceViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetProjectSettings();
+        resetTraceDecoder();
+        store = std::make_unique<CaptureStore>();
+        setCaptureStore(store.get());
+        view = std::make_unique<TraceView>();
+        view->resize(600, 300);
+        view->show();
+        setMonitorView(view.get());
+    }
+    void TearDown() override {
+        setMonitorView(nullptr);
+        setCaptureStore(nullptr);
+    }
+    std::unique_ptr<CaptureStore> store;
+    std::unique_ptr<TraceView> view;
+};
+
+// A seeded capture with every kind of status: starts, repeated starts, stops, NAKs, errors,
+// port bits and the adapter's overflow mark.
+void fillRandomCapture(CaptureStore& s, int telegrams, uint32_t seed) {
+    std::mt19937 rng(seed);
+    for (int t = 0; t < telegrams; ++t) {
+        const int bytes = 1 + int(rng() % 8);
+        for (int i = 0; i < bytes; ++i) {
+            uint8_t st = StatusNoError | StatusNoStop;
+            if (i == 0) st |= StatusStart;
+            if (i > 0 && rng() % 9 == 0) st |= StatusRepStart;
+            if (rng() % 7 == 0) st |= StatusNak;
+            if (rng() % 11 == 0) st &= uint8_t(~StatusNoError);
+            if (rng() % 5 == 0) st |= StatusPort;
+            if (rng() % 6 == 0) st |= StatusPortAfter;
+            if (i == bytes - 1 && rng() % 4 != 0) st &= uint8_t(~StatusNoStop);
+            if (rng() % 97 == 0) st |= StatusBufferFull;
+            uint8_t d = uint8_t(rng());
+            s.AppendBusEvent(st, d);
+        }
+    }
+}
+
+TEST_F(TraceViewTest, ControlSetUp) {
+    EXPECT_TRUE(view->isReadOnly());
+    EXPECT_EQ(view->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(view->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(view->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_FALSE(view->document()->isUndoRedoEnabled());
+    EXPECT_EQ(view->document()->maximumBlockCount(), 0);
+    EXPECT_EQ(view->font().families().value(0), QStringLiteral("Courier New"));
+    EXPECT_EQ(view->font().pixelSize(), 13);
+    EXPECT_TRUE(QFontInfo(view->font()).fixedPitch());  // whatever the fallback is, it is monospaced
+    const QPalette p = view->palette();
+    EXPECT_EQ(p.color(QPalette::Inactive, QPalette::Highlight),
+              p.color(QPalette::Active, QPalette::Highlight));
+
+    view->setLeftIndent(48);
+    EXPECT_EQ(view->viewport()->geometry().left() - view->frameWidth(), 48);
+    view->setBackgroundColor(0xF0FBFF);
+    EXPECT_EQ(view->palette().color(QPalette::Base), QColor(0xFF, 0xFB, 0xF0));
+    EXPECT_EQ(view->palette().color(QPalette::Window), QColor(0xFF, 0xFB, 0xF0));
+}
+
+TEST_F(TraceViewTest, LineAndCaretOperations) {
+    view->insertAtCaret("Kopf");  // fills the empty first line
+    view->addLine("zwei");
+    view->addLine("");  // a real empty last line
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("Kopf\nzwei\n"));
+    EXPECT_EQ(view->textLength(), 10);
+    EXPECT_EQ(view->caretPos(), 10);  // a caret at the end stays there
+    view->insertAtCaret("drei");      // fills it
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("Kopf\nzwei\ndrei"));
+
+    view->setCaretPos(2);
+    view->addLine("vier");
+    EXPECT_EQ(view->caretPos(), 2);  // elsewhere it is left alone
+    view->setSelAttributes(0x0000FF, StyleBold | StyleStrikeOut);
+    view->insertAtCaret("»");
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("Ko»pf\nzwei\ndrei\nvier"));
+    EXPECT_EQ(view->caretPos(), 3);
+    QTextCursor c(view->document());
+    c.setPosition(3);
+    EXPECT_EQ(c.charFormat().foreground().color(), QColor(0xFF, 0, 0));
+    EXPECT_EQ(stylesOf(c.charFormat()), StyleBold | StyleStrikeOut);
+
+    view->clearText();
+    EXPECT_EQ(view->textLength(), 0);
+    EXPECT_EQ(view->caretPos(), 0);
+}
+
+TEST_F(TraceViewTest, SameTextAndAttributesAsTheRecordingView) {
+    ProjectSettings.AttributeEnable = 0xFF;
+    ProjectSettings.StyleDefault = 1;
+    fillRandomCapture(*store, 3000, 42);
+
+    FakeView fake;
+    setMonitorView(&fake);
+    ShowTraceOffline("Kopf", 0);
+    const int32_t telegrams = store->TelegramNo;
+
+    store->DecodePos = 0;
+    store->TelegramNo = 0;
+    resetTraceDecoder();
+    setMonitorView(view.get());
+    ShowTraceOffline("Kopf", 0);
+    EXPECT_EQ(store->TelegramNo, telegrams);
+
+    ASSERT_EQ(view->toPlainText(), QString::fromUtf8(fake.text.c_str()));
+    const std::vector<CharAttr> want = fakeAttributes(fake);
+    const std::vector<CharAttr> got = widgetAttributes(*view);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+        ASSERT_TRUE(got[i] == want[i])
+            << "character " << i << ": colour " << std::hex << got[i].color << " vs " << want[i].color
+            << ", styles " << int(got[i].styles) << " vs " << int(want[i].styles);
+    }
+}
+
+TEST_F(TraceViewTest, OfflineRenderingIsOneEdit) {
+    fillRandomCapture(*store, 2000, 3);
+    QSignalSpy changes(view->document(), &QTextDocument::contentsChanged);
+    ShowTraceOffline("I²C-Analyzer Protokolldatei: x.i2p", 0);
+    EXPECT_EQ(changes.count(), 1);
+    EXPECT_EQ(view->caretPos(), view->textLength());
+    EXPECT_TRUE(view->toPlainText().startsWith(QStringLiteral("I²C-Analyzer Protokolldatei: x.i2p\n") +
+                                               QString::fromStdString(SeparatorLine) + "\n00000  »"));
+}
+
+TEST_F(TraceViewTest, LiveDecodeKeepsTheUsersCaret) {
+    view->insertAtCaret("Zeile eins");
+    view->setCaretPos(4);
+    store->AppendBusEvent(StatusStart | StatusNoError | StatusNoStop, 0xA0);
+    store->AppendBusEvent(StatusNoError, 0x01);
+    InitTraceAttributes(true);
+    DecodeTrace(1);
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("Zeile eins\n00000  »A0 01«"));
+    EXPECT_EQ(view->caretPos(), 4);
+}
+
+TEST_F(TraceViewTest, HeaderHandOversContinueOrAddLines) {
+    view->insertAtCaret("00007  »A0 01«");  // a loaded log ends with a telegram line
+    PendingLine = "\x80" + SeparatorLine;
+    ThIIcWatch::SyncAddLine();
+    PendingLine = "zwei";
+    ThIIcWatch::SyncAddLine();
+    EXPECT_EQ(view->toPlainText(), QString::fromStdString("00007  »A0 01«" + SeparatorLine + "\nzwei"));
+
+    ProjectSettings.ColorText = 0x00FF00;
+    ProjectSettings.StyleDefault = 3;
+    InitTraceAttributes(true);
+    ThIIcWatch::ResetMonitorAttributes();
+    EXPECT_EQ(view->selColor(), 0x00FF00u);
+    EXPECT_EQ(view->selStyles(), StyleStrikeOut);
+}
+
+TEST_F(TraceViewTest, ClearProtokollEmptiesAndPaints) {
+    fillRandomCapture(*store, 50, 1);
+    ShowTraceOffline("Kopf", 0);
+    ProjectSettings.ColorBackground = 0x00FFFF;
+    ClearProtokoll();
+    EXPECT_TRUE(view->toPlainText().isEmpty());
+    EXPECT_EQ(view->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x00));
+    EXPECT_EQ(store->BytesUsed.load(), 0);
+    // The view keeps working after the clear.
+    store->AppendBusEvent(StatusStart | StatusNoError, 0xA0);
+    ShowTraceOffline("neu", 0);
+    EXPECT_EQ(view->toPlainText(), QString::fromStdString("neu\n" + SeparatorLine + "\n00000  »A0«"));
+}
+
+}  // namespace
