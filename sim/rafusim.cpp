@@ -179,6 +179,7 @@ struct Simulator::Impl {
     double budget = 0;
     bool overflowed = false;
     std::vector<uint8_t> capSent;
+    size_t capSentCount = 0;
     static constexpr size_t kAdapterBuffer = 64 * 1024;  // the adapter's own capture buffer
 
     // Output produced while handling input, written after the lock is released.
@@ -190,6 +191,10 @@ struct Simulator::Impl {
     std::vector<Out> outs;
 
     // ------------------------------------------------------------------
+    void keep(std::vector<uint8_t>& log, const uint8_t* p, size_t n) {
+        if (log.size() + n <= opt.logLimit) log.insert(log.end(), p, p + n);
+    }
+
     void wake() {
         if (wakeWr >= 0) {
             char c = 1;
@@ -204,7 +209,7 @@ struct Simulator::Impl {
             std::lock_guard<std::mutex> l(m);
             fd = master;
             if (fd < 0) return;
-            rawOut.insert(rawOut.end(), bytes.begin(), bytes.end());
+            keep(rawOut, bytes.data(), bytes.size());
         }
         size_t done = 0;
         auto giveUp = Clock::now() + std::chrono::milliseconds(500);
@@ -260,8 +265,10 @@ struct Simulator::Impl {
         if (outstanding) {
             if (c == ACK) {
                 ++stats.blockAcks;
-                if (outstanding->capture)
-                    capSent.insert(capSent.end(), outstanding->data.begin(), outstanding->data.end());
+                if (outstanding->capture) {
+                    capSentCount += outstanding->data.size();
+                    keep(capSent, outstanding->data.data(), outstanding->data.size());
+                }
                 outstanding.reset();
             } else {
                 ++stats.blockNaks;
@@ -347,7 +354,7 @@ struct Simulator::Impl {
         if (silent) return;
         if (ok) {
             ++stats.blocksReceivedOk;
-            binIn.insert(binIn.end(), block.begin(), block.end());
+            keep(binIn, block.data(), block.size());
             plain(ACK);
             ++stats.acksSent;
         } else {
@@ -660,7 +667,7 @@ struct Simulator::Impl {
                 ssize_t n = ::read(master, buf.data(), buf.size());
                 if (n > 0) {
                     std::lock_guard<std::mutex> l(m);
-                    rawIn.insert(rawIn.end(), buf.begin(), buf.begin() + n);
+                    keep(rawIn, buf.data(), size_t(n));
                     for (ssize_t i = 0; i < n; ++i) onByte(buf[size_t(i)]);
                     cv.notify_all();
                 }
@@ -839,6 +846,7 @@ void Simulator::clearLog() {
     d->binIn.clear();
     d->busLog.clear();
     d->capSent.clear();
+    d->capSentCount = 0;
     d->stats = Stats{};
 }
 bool Simulator::waitFor(const std::function<bool()>& condition, int timeoutMs) const {
@@ -1020,7 +1028,7 @@ std::vector<uint8_t> Simulator::captureSent() const {
 }
 size_t Simulator::captureBytesSent() const {
     std::lock_guard<std::mutex> l(d->m);
-    return d->capSent.size();
+    return d->capSentCount;
 }
 size_t Simulator::captureBytesPending() const {
     std::lock_guard<std::mutex> l(d->m);

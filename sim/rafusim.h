@@ -111,10 +111,12 @@ class Simulator {
         int blockSize = 64;
         std::string firmware = "RAFU I2C-Analyzer V1.20";
         std::string serial = "RA0512345678";
-        bool pll = false;             // "2" answers "xC1" with, "xC0" without PLL clock
+        bool pll = false;             // "2" answers "2C1" with, "2C0" without PLL clock
         bool autoReady = true;        // send DC1 after every block received
         int blockAckTimeoutMs = 250;  // resend a capture/requested block after this long without answer
         int blockMaxSends = 4;        // then drop it (counted in Stats::blocksDropped)
+        size_t logLimit = 64u << 20;  // bytes kept per byte log (raw in/out, binary, capture);
+                                      // the counters go on beyond it
     };
 
     Simulator();
@@ -135,8 +137,9 @@ class Simulator {
     std::string slavePath() const;  // /dev/pts/N
 
     // ---- wire side ----
-    void setBlockSize(int blockSize);                // "%" answers "x" + hex digits ("x40")
-    void setBlockSizeReply(const std::string& raw);  // exact "%" reply; empty: back to the default
+    void setBlockSize(int blockSize);  // "%" answers "x" + hex digits ("x40")
+    // Exact "%" reply; empty: back to the default. Blocks are still framed with blockSize().
+    void setBlockSizeReply(const std::string& raw);
     int blockSize() const;
     // Scripted reply for an exact telegram; an empty reply means: acknowledge only.
     void setReply(const std::string& telegram, const std::string& reply);
@@ -190,7 +193,9 @@ class Simulator {
     std::vector<std::string> busLog() const;  // executed bus telegrams, in order
 
     // ---- binary block transfer ----
-    void sendReady();  // write one DC1
+    // Writes one DC1. A sender waits for DC1 before every block, the first included: call this
+    // before a transfer to the simulator; after each received block auto-ready sends the next.
+    void sendReady();
     void setAutoReady(bool on);
     void nakNextBlocks(int n);                    // NAK the next n received blocks whatever their checksum
     std::vector<uint8_t> binaryReceived() const;  // data of every block ACKed, in order
@@ -200,14 +205,14 @@ class Simulator {
     // ---- capture ----
     bool captureRunning() const;
     int captureTrigger() const;  // digit of the last "1"+digit, -1 before
-    // Exact bytes (status, data pairs) streamed once after the next capture start(s).
+    // Exact bytes (status, data pairs) streamed after every capture start, as fast as they are ACKed.
     void setCaptureScript(const std::vector<uint8_t>& pairs);
     void setCaptureTraffic(const TrafficOptions& options);  // generated traffic instead of a script
     void setCaptureIdle();                                  // stream nothing
     void setCaptureFlushMs(int ms);            // send a short block when data waited this long (default 20)
-    std::vector<uint8_t> captureSent() const;  // data of every capture block ACKed, in order
-    size_t captureBytesSent() const;
-    size_t captureBytesPending() const;         // generated but not yet ACKed
+    std::vector<uint8_t> captureSent() const;  // data of every capture block ACKed, in order (up to logLimit)
+    size_t captureBytesSent() const;           // all of them, beyond logLimit too
+    size_t captureBytesPending() const;        // generated but not yet ACKed
     bool waitCaptureIdle(int timeoutMs) const;  // capture stopped and everything ACKed
 
     // Starts capture as if "1"+trigger had arrived (for a person running the program).

@@ -27,6 +27,7 @@ void usage() {
 
 int main(int argc, char** argv) {
     rafusim::Simulator::Options opt;
+    opt.logLimit = 1u << 20;  // runs for hours: keep the logs small
     bool traffic = false;
     rafusim::TrafficOptions t;
     t.bytesPerSecond = 2000;
