@@ -1,0 +1,24 @@
+// The program entry: creates every window once, the main window first, and runs the
+// event loop until the main window has closed.
+#include <exception>
+
+#include "einstellungen.h"
+#include "iicctrlu.h"
+#include "info.h"
+#include "kevoapplication.h"
+
+int main(int argc, char** argv) {
+    KevoApplication app(argc, argv);
+    try {
+        F_IIcCtrl = new TF_IIcCtrl;
+        F_Einstellungen = new TF_Einstellungen(F_IIcCtrl);
+        F_Info = new TF_Info(F_IIcCtrl);
+        F_IIcCtrl->setAttribute(Qt::WA_DeleteOnClose, false);
+        F_IIcCtrl->show();
+        app.exec();
+    } catch (...) {
+        ShowException(std::current_exception());
+    }
+    delete F_IIcCtrl;  // its child windows go with it
+    return 0;
+}

@@ -1,0 +1,7 @@
+# The main window on the offscreen platform: start-up, commands, recording against the
+# adapter simulator, log files.
+foreach(_t mainwindow logfiles)
+  kevo_add_test(test_${_t} SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_${_t}.cpp
+                LIBS kevo_monitor rafusim_core Qt6::Test)
+  target_include_directories(test_${_t} PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+endforeach()

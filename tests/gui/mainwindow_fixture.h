@@ -1,0 +1,208 @@
+// Shared set-up of the main-window tests: a real TF_IIcCtrl on the offscreen platform, its
+// program directory in a fresh temp folder, the dialog seam answering from a script and
+// recording every request, and (where wanted) the adapter simulator on a pty.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capturestore.h"
+#include "deviceinfo.h"
+#include "dialogseam.h"
+#include "einstellungen.h"
+#include "iicctrlu.h"
+#include "info.h"
+#include "kevoapplication.h"
+#include "projectsettings.h"
+#include "rafusim.h"
+#include "tracedecoder.h"
+#include "traceview.h"
+#include "vl-com.h"
+#include "vlcom.h"
+
+namespace kevotest {
+
+class QtEnv : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char arg0[] = "kevo-gui-test";
+        static char* argv[] = {arg0, nullptr};
+        if (!QApplication::instance()) new KevoApplication(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+};
+
+inline std::string s8(const QString& s) {
+    return s.toStdString();
+}
+inline QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+inline QByteArray readAll(const std::string& path) {
+    QFile f(q(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void writeFile(const std::string& path, const QByteArray& data) {
+    QFile f(q(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(data);
+}
+
+// Pairs of a telegram: device address with start, then bytes, a stop after the last one.
+inline std::vector<uint8_t> telegram(std::initializer_list<uint8_t> bytes) {
+    std::vector<uint8_t> out;
+    size_t i = 0;
+    for (uint8_t b : bytes) {
+        uint8_t st = StatusNoError | StatusNoStop;
+        if (i == 0) st |= StatusStart;
+        if (i + 1 == bytes.size()) st &= ~StatusNoStop;
+        out.push_back(st);
+        out.push_back(b);
+        ++i;
+    }
+    return out;
+}
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    QTemporaryDir tmp;
+    std::string dir;  // program directory, trailing "/"
+    std::vector<dialogs::Request> asked;
+    std::vector<QPoint> askedAt;            // the main window's position when each request came
+    std::deque<dialogs::Response> answers;  // consumed in order; empty: Cancel
+    std::unique_ptr<rafusim::Simulator> sim;
+    TF_IIcCtrl* w = nullptr;
+    int settingsRuns = 0;
+
+    void SetUp() override {
+        ASSERT_TRUE(tmp.isValid());
+        dir = s8(tmp.path()) + "/";
+        QDir().mkpath(tmp.path() + "/ports");
+        qputenv("VLCOM_PORT_DIR", (tmp.path() + "/ports").toUtf8());
+        setProgramFilePath(dir + "kevo");
+        resetProjectSettings();
+        resetTraceDecoder();
+        OfflineMode = false;
+        DeviceInfo = TDeviceInfo{};
+        VlCOMClosePort();
+        LinkOpenCount = 0;
+        setPrinterDialogFromSeam(true);
+        dialogs::setResponder([this](const dialogs::Request& r) {
+            asked.push_back(r);
+            askedAt.push_back(w ? QPoint(w->x(), w->y()) : QPoint());
+            if (answers.empty()) return dialogs::Response{dialogs::mrCancel, {}};
+            dialogs::Response a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+    }
+
+    void TearDown() override {
+        delete w;  // ends a running recording first
+        w = nullptr;
+        F_IIcCtrl = nullptr;
+        F_Einstellungen = nullptr;
+        F_Info = nullptr;
+        dialogs::setResponder({});
+        if (sim) sim->stop();
+        VlCOMClosePort();
+        LinkOpenCount = 0;
+        OfflineMode = false;
+        setProgramFilePath({});
+    }
+
+    // Starts the simulator on COM1 in the test's port folder.
+    void startSim() {
+        rafusim::Simulator::Options o;
+        o.portName = "COM1";
+        o.portDir = s8(tmp.path()) + "/ports";
+        sim = std::make_unique<rafusim::Simulator>(o);
+        ASSERT_TRUE(sim->start()) << sim->lastError();
+        sim->setCaptureIdle();
+    }
+
+    void writeConfig(const std::string& port, int baud, const std::string& extra = {}) {
+        std::string text = "[Projekt]\r\nVerzeichnis=" + dir + "Data/\r\nDatei=\r\n[RAFU]\r\nPort=" + port +
+                           "\r\nBaudrate=" + std::to_string(baud) + "\r\n" + extra;
+        writeFile(dir + "kevo.cfg", QByteArray::fromStdString(text));
+    }
+
+    // Creates the windows as the program entry does.
+    void create() {
+        F_IIcCtrl = w = new TF_IIcCtrl;
+        F_Einstellungen = new TF_Einstellungen(w);
+        F_Info = new TF_Info(w);
+    }
+
+    // Answers the next showing of the settings dialog by pressing OK or Cancel.
+    void answerSettings(bool ok, std::function<void()> edit = {}) {
+        auto* timer = new QTimer;
+        timer->setInterval(10);
+        QObject::connect(timer, &QTimer::timeout, [this, timer, ok, edit] {
+            if (QApplication::activeModalWidget() != F_Einstellungen || !F_Einstellungen->isVisible()) return;
+            timer->stop();
+            timer->deleteLater();
+            ++settingsRuns;
+            if (edit) edit();
+            (ok ? F_Einstellungen->BB_Ok : F_Einstellungen->BB_Cancel)->click();
+        });
+        timer->start();
+    }
+
+    // Creates, shows and waits until the window is painted.
+    void showWindow() {
+        if (!w) create();
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        QTest::qWait(20);
+    }
+
+    void linkedStart() {
+        startSim();
+        writeConfig("COM1", 921600);
+        showWindow();
+        ASSERT_FALSE(OfflineMode);
+    }
+
+    void offlineStart() {
+        answerSettings(false);
+        showWindow();
+        ASSERT_TRUE(OfflineMode);
+    }
+
+    std::string traceText() const { return s8(w->RE_I2CMonitor->toPlainText()); }
+    std::string caption() const { return s8(w->windowTitle()); }
+    std::string panel(int i) const { return s8(w->panelText(i)); }
+
+    static bool waitFor(const std::function<bool()>& cond, int ms = 10000) {
+        return QTest::qWaitFor(cond, ms);
+    }
+
+    std::vector<dialogs::Request> messages() const {
+        std::vector<dialogs::Request> out;
+        for (const auto& r : asked)
+            if (r.kind == dialogs::Kind::Message) out.push_back(r);
+        return out;
+    }
+};
+
+}  // namespace kevotest

@@ -1,0 +1,475 @@
+// The main window: start-up with and without the adapter, the command surface and its
+// enabling, the status bar and caption, the recording control and closing.
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QToolBar>
+
+#include "mainwindow_fixture.h"
+#include "numbertext.h"
+
+using namespace kevotest;
+
+namespace {
+
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
+
+const char* const kLinkError = "Die Datenverbindung zum RAFU konnte nicht hergestellt werden";
+
+TEST_F(MainWindowTest, FirstRunWithoutConfigurationGoesOfflineAfterCancel) {
+    ASSERT_FALSE(QFileInfo::exists(tmp.path() + "/Data"));
+    answerSettings(false);
+    showWindow();
+
+    EXPECT_EQ(settingsRuns, 1);  // the settings dialog came up during start-up
+    EXPECT_TRUE(QFileInfo(tmp.path() + "/Data").isDir());
+    EXPECT_TRUE(OfflineMode);
+    EXPECT_EQ(w->ConfigPath, dir + "kevo.cfg");
+    EXPECT_EQ(w->ProgramDir, dir);
+    EXPECT_EQ(w->ProjectDir, dir + "Data/");
+    EXPECT_EQ(w->ProjectPath, "");
+    EXPECT_EQ(ProjectSettings.DataDir, dir + "Data/");
+    EXPECT_TRUE(messages().empty());  // no link error box: no port was configured
+    ASSERT_NE(captureStore(), nullptr);
+    EXPECT_EQ(captureStore()->BytesUsed.load(), 0);
+
+    // The default project, offline, nothing recorded yet.
+    EXPECT_EQ(panel(4), "Projekt: [Default]");
+    EXPECT_EQ(panel(0), " RAFU offline");
+    EXPECT_EQ(panel(1), " 5 Volt Logik");
+    EXPECT_EQ(panel(2), " Aufzeichnung bis 800 kBit/S");
+    EXPECT_EQ(panel(3), " Mastertakt: 100 kHz");
+    EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
+    EXPECT_FALSE(w->miAnlStop->isEnabled());
+    EXPECT_FALSE(w->TB_AnlStop->isEnabled());
+    EXPECT_TRUE(w->miAnlStart->isEnabled());
+    EXPECT_FALSE(w->miNew->isEnabled());
+    EXPECT_FALSE(w->miSave->isEnabled());
+    EXPECT_TRUE(w->TB_Open->isEnabled());
+    EXPECT_EQ(w->RE_I2CMonitor->leftIndent(), 48);
+}
+
+TEST_F(MainWindowTest, ConfiguredProjectDirectoryIsTakenAsItIsAndNotCreated) {
+    const std::string other = dir + "elsewhere/projects/";
+    writeFile(dir + "kevo.cfg", QByteArray::fromStdString("[Projekt]\r\nVerzeichnis=" + other + "\r\n"));
+    answerSettings(false);
+    showWindow();
+    EXPECT_EQ(w->ProjectDir, other);
+    EXPECT_FALSE(QFileInfo::exists(q(other)));
+    EXPECT_EQ(ProjectSettings.DataDir, other);
+}
+
+TEST_F(MainWindowTest, LinkedStartUpIdentifiesAndConfiguresTheAdapter) {
+    linkedStart();
+    const auto t = sim->receivedTelegrams();
+    auto has = [&t](const std::string& s) { return std::find(t.begin(), t.end(), s) != t.end(); };
+    EXPECT_TRUE(has("$"));
+    EXPECT_TRUE(has("#"));
+    EXPECT_TRUE(has("2"));
+    EXPECT_TRUE(has("0L1,/0,O3,F00,0000,T002F,P0000"));
+    EXPECT_EQ(sim->configCount(), 1u);
+    EXPECT_EQ(panel(0), " RAFU Sn.: 5678");
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(settingsRuns, 0);
+    EXPECT_EQ(LinkOpenCount, 0);  // identification and configuration closed the link again
+    // ProbeMaster 0: the tools are not available.
+    EXPECT_FALSE(w->mmTools->menuAction()->isEnabled());
+    EXPECT_FALSE(w->TB_ScanTool->isEnabled());
+}
+
+TEST_F(MainWindowTest, FailingPortRetryTwiceThenIgnore) {
+    writeConfig("COM9", 921600);  // no such port in the port folder
+    answers = {{dialogs::mrRetry, {}}, {dialogs::mrRetry, {}}, {dialogs::mrIgnore, {}}};
+    create();
+    w->move(300, 200);
+    showWindow();
+
+    const auto boxes = messages();
+    ASSERT_EQ(boxes.size(), 3u);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const auto& b = boxes[i];
+        EXPECT_EQ(b.text.rfind(kLinkError, 0), 0u) << b.text;
+        EXPECT_EQ(b.type, dialogs::MsgType::Error);
+        EXPECT_EQ(b.buttons, unsigned(dialogs::mbOK | dialogs::mbRetry | dialogs::mbIgnore));
+        EXPECT_EQ(b.x, askedAt[i].x() + 150);
+        EXPECT_EQ(b.y, askedAt[i].y() + 150);
+        EXPECT_NEAR(b.x, 450, 10);  // the window stands at 300, 200
+    }
+    EXPECT_TRUE(OfflineMode);
+    EXPECT_EQ(settingsRuns, 0);
+    EXPECT_NE(captureStore(), nullptr);
+    EXPECT_EQ(DeviceInfo.SerialNumber, "");
+}
+
+TEST_F(MainWindowTest, LinkErrorOkOpensSettingsAndMarksTheProjectEvenWithoutChanges) {
+    writeConfig("COM9", 921600);
+    answers = {{dialogs::mrOk, {}}, {dialogs::mrIgnore, {}}};
+    answerSettings(true);  // OK without a change: result 6
+    showWindow();
+    EXPECT_EQ(settingsRuns, 1);
+    EXPECT_EQ(messages().size(), 2u);  // the port was tried again after the dialog
+    EXPECT_TRUE(OfflineMode);
+    EXPECT_TRUE(w->DocFlags & DocProjectModified);
+    EXPECT_EQ(panel(4), "Projekt: *[Default]");
+    EXPECT_TRUE(w->miSaveProj->isEnabled());
+}
+
+TEST_F(MainWindowTest, ResizeMarksTheProjectOnlyAfterStartUp) {
+    offlineStart();
+    EXPECT_FALSE(w->DocFlags & DocProjectModified);
+    EXPECT_FALSE(w->DocFlags & DocStarting);  // cleared by the first paint
+    w->move(w->x() + 5, w->y());
+    QTest::qWait(20);
+    EXPECT_FALSE(w->DocFlags & DocProjectModified);  // moving alone does not count
+    w->resize(w->width() + 40, w->height() + 30);
+    EXPECT_TRUE(waitFor([&] { return (w->DocFlags & DocProjectModified) != 0; }));
+    // The trace view fills the client area between tool bar and status bar.
+    const QRect g = w->RE_I2CMonitor->geometry();
+    EXPECT_EQ(g.left(), 2);
+    EXPECT_EQ(g.top(), 26);
+    EXPECT_EQ(g.width(), w->centralWidget()->width() - 4);
+    EXPECT_EQ(g.height(), w->centralWidget()->height() - 45);
+}
+
+TEST_F(MainWindowTest, MenusAndToolBarCarryTheirCaptionsHintsAndOrder) {
+    create();
+    QStringList menus;
+    for (QAction* a : w->Hauptmenu->actions()) menus << a->text();
+    EXPECT_EQ(menus, QStringList({"&Datei", "&Projekt", "&Analyzer", "&Tools", "&Hilfe"}));
+    QStringList datei;
+    for (QAction* a : w->mmDatei->actions()) datei << (a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(datei, QStringList({"&Neu", QString::fromUtf8("Ö&ffnen"), "&Speichern", "Speichern &unter", "-",
+                                  "&Suchen", "-", "Protokoll&druck", "-", "&Beenden"}));
+    EXPECT_EQ(w->miScanTool->toolTip(),
+              QString::fromUtf8("I²C-Bus auf vergebene Bausteinadressen durchsuchen"));
+    EXPECT_EQ(w->miMemTool->toolTip(), QString::fromUtf8("Monitor für I²C Speichebausteine"));
+
+    QStringList buttons;
+    for (QAction* a : w->TB_Main->actions()) buttons << (a->isSeparator() ? "-" : a->objectName());
+    EXPECT_EQ(buttons,
+              QStringList({"TB_New", "TB_Open", "TB_Save", "TB_Search", "TB_Print", "-", "TB_NewProjekt",
+                           "TB_OpenProj", "TB_SaveProj", "TB_Setup", "-", "TB_AnlStart", "TB_AnlStop", "-",
+                           "TB_ScanTool", "TB_BusTool", "TB_MemTool"}));
+    EXPECT_EQ(w->TB_Save->toolTip(), w->miSave->toolTip());
+    EXPECT_EQ(w->TB_OpenProj->text(), QString::fromUtf8("Pr&ojekt öffnen"));
+    EXPECT_EQ(w->TB_BusTool->text(), "Senden/&Empfangen");
+    EXPECT_EQ(w->TB_MemTool->toolTip(),
+              QString::fromUtf8("Tool  I²C-Speicher bearbeiten aktivieren bzw. öffnen"));
+    // Every command has its glyph in the three looks.
+    ASSERT_EQ(w->IL_HMToolbar.size(), 14);
+    EXPECT_EQ(w->IL_HMToolbarD.size(), 14);
+    for (int i = 0; i < 14; ++i) {
+        EXPECT_FALSE(w->IL_HMToolbar[i].isNull()) << i;
+        EXPECT_NE(w->IL_HMToolbar[i].toImage(), w->IL_HMToolbarD[i].toImage()) << i;
+    }
+    // The trace view.
+    EXPECT_TRUE(w->RE_I2CMonitor->isReadOnly());
+    EXPECT_EQ(w->RE_I2CMonitor->font().pixelSize(), 13);
+    EXPECT_EQ(w->panelText(0), QString::fromUtf8("Gerät"));
+    EXPECT_EQ(w->SBarPanels[2]->width(), 150);
+}
+
+TEST_F(MainWindowTest, StatusPanelsAndCaptionFollowProjectAndLog) {
+    offlineStart();
+    ProjectSettings.MasterClockHz = 99999;
+    ProjectSettings.LogicLevel = 2;
+    ProjectSettings.ClockDivider = 3;
+    DeviceInfo.PllMode = 1;
+    w->UpdateStatus();
+    EXPECT_EQ(panel(3), " Mastertakt: 99 kHz");
+    EXPECT_EQ(panel(1), " 3,3 Volt Logik");
+    EXPECT_EQ(panel(2), " Aufzeichnung bis 140 kBit/S");
+    ProjectSettings.MasterClockHz = 100000;
+    ProjectSettings.LogicLevel = 9;  // out of range: no name, no crash
+    w->UpdateStatus();
+    EXPECT_EQ(panel(3), " Mastertakt: 100 kHz");
+    EXPECT_EQ(panel(1), "  Logik");
+
+    // Projects inside and outside the project directory.
+    w->ProjectPath = w->ProjectDir + "Motor.kvo";
+    w->UpdateStatus();
+    EXPECT_EQ(panel(4), " Projekt: [Motor.kvo]");
+    w->ProjectPath = "/srv/other/Motor.kvo";
+    w->DocFlags |= DocProjectModified;
+    w->UpdateStatus();
+    EXPECT_EQ(panel(4), " Projekt: *[/srv/other/Motor.kvo]");
+    EXPECT_TRUE(w->TB_SaveProj->isEnabled());
+
+    // Logs inside (also in a subfolder) and outside the log folder.
+    w->LogPath = ProjectSettings.DataDir + "sub/run.i2p";
+    w->UpdateStatus();
+    EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [run.i2p]");
+    w->LogPath = "/var/tmp/run.i2p";
+    w->DocFlags |= DocLogModified;
+    w->UpdateStatus();
+    EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - *[/var/tmp/run.i2p]");
+}
+
+TEST_F(MainWindowTest, StartWhileOfflineIsRefusedWithALine) {
+    offlineStart();
+    w->miAnlStart->trigger();
+    EXPECT_EQ(w->CaptureThread, nullptr);
+    EXPECT_FALSE(w->miAnlStop->isEnabled());
+    EXPECT_TRUE(w->mmDatei->menuAction()->isEnabled());
+    EXPECT_NE(traceText().find("nicht möglich"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, RecordingGivesHeaderNumberedLinesAndFooter) {
+    linkedStart();
+    std::vector<uint8_t> pairs = telegram({0xA0, 0x00, 0x11});
+    const auto t2 = telegram({0xA1, 0x3F});
+    pairs.insert(pairs.end(), t2.begin(), t2.end());
+    sim->setCaptureScript(pairs);
+    sim->clearLog();
+
+    w->TB_AnlStart->trigger();
+    ASSERT_NE(w->CaptureThread, nullptr);
+    // Recording state: the file and project menus and their buttons are out of reach.
+    EXPECT_FALSE(w->mmDatei->menuAction()->isEnabled());
+    EXPECT_FALSE(w->mmProjekt->menuAction()->isEnabled());
+    EXPECT_FALSE(w->TB_Open->isEnabled());
+    EXPECT_FALSE(w->TB_Setup->isEnabled());
+    EXPECT_FALSE(w->miAnlStart->isEnabled());
+    EXPECT_TRUE(w->miAnlStop->isEnabled());
+    EXPECT_TRUE(w->TB_AnlStop->isEnabled());
+    EXPECT_TRUE(w->mmHilfe->menuAction()->isEnabled());
+
+    ASSERT_TRUE(waitFor([&] { return captureStore()->BytesUsed.load() == int(pairs.size()); }));
+    w->TB_AnlStop->trigger();
+    EXPECT_EQ(w->CaptureThread, nullptr);
+    EXPECT_EQ(LinkOpenCount, 0);
+
+    const auto tel = sim->receivedTelegrams();
+    EXPECT_NE(std::find(tel.begin(), tel.end(), "11"), tel.end());  // start with TriggerMode 1
+    EXPECT_NE(std::find(tel.begin(), tel.end(), "10"), tel.end());
+
+    const std::string text = traceText();
+    const std::string sep(70, '-');
+    EXPECT_EQ(text.rfind(sep + "\n RAFU I²C-Protokoll - ", 0), 0u) << text;
+    EXPECT_NE(text.find("5 Volt Logik - kein Trigger - Aufzeichnung bis 800 kBit/S\n" + sep +
+                        "\n00000  »A0 00 11«\n"
+                        "00001  »A1 3F«\n" +
+                        sep + "\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(" - Aufzeichnung beendet! \n" + sep + "\n"), std::string::npos) << text;
+
+    EXPECT_TRUE(w->DocFlags & DocLogModified);
+    EXPECT_NE(caption().find("*["), std::string::npos);
+    EXPECT_TRUE(w->miSave->isEnabled());
+    EXPECT_TRUE(w->TB_Save->isEnabled());
+    EXPECT_TRUE(w->miNew->isEnabled());
+    EXPECT_TRUE(w->mmDatei->menuAction()->isEnabled());
+    EXPECT_TRUE(w->miAnlStart->isEnabled());
+    EXPECT_FALSE(w->TB_AnlStop->isEnabled());
+}
+
+TEST_F(MainWindowTest, RecordingWithoutDataLeavesTheDocumentFlags) {
+    linkedStart();
+    sim->setCaptureIdle();
+    const int before = w->DocFlags;
+    w->miAnlStart->trigger();
+    w->miAnlStop->trigger();
+    EXPECT_EQ(w->DocFlags, before);
+    EXPECT_FALSE(w->miSave->isEnabled());
+    EXPECT_NE(traceText().find("Aufzeichnung beendet!"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, LogAutoSaveWritesTheDefaultLogIntoTheLogFolder) {
+    linkedStart();
+    ProjectSettings.LogAutoSave = 1;
+    const auto pairs = telegram({0xA0, 0x10, 0x20, 0x30});
+    sim->setCaptureScript(pairs);
+    w->miAnlStart->trigger();
+    ASSERT_TRUE(waitFor([&] { return captureStore()->BytesUsed.load() == int(pairs.size()); }));
+    w->miAnlStop->trigger();
+
+    const std::string log = ProjectSettings.DataDir + "I2CWatch.i2p";
+    EXPECT_EQ(readAll(log), QByteArray(reinterpret_cast<const char*>(pairs.data()), int(pairs.size())));
+    const QByteArray rtf = readAll(ProjectSettings.DataDir + "I2CWatch.rtf");
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
+    EXPECT_NE(rtf.indexOf("00000  "), -1);
+    EXPECT_FALSE(w->DocFlags & DocLogModified);
+    EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
+    EXPECT_EQ(w->LogPath, "");
+    EXPECT_FALSE(w->miSave->isEnabled());
+}
+
+TEST_F(MainWindowTest, CloseDuringRecordingAsksAndCancelKeepsItRunning) {
+    linkedStart();
+    sim->setCaptureTraffic(rafusim::TrafficOptions{});
+    w->miAnlStart->trigger();
+    ASSERT_NE(w->CaptureThread, nullptr);
+
+    answers = {{dialogs::mrCancel, {}}};
+    EXPECT_FALSE(w->close());
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "I²C-Analyzer ist gestartet, Analyzer stoppen und Programm beenden?");
+    EXPECT_EQ(messages()[0].type, dialogs::MsgType::Warning);
+    EXPECT_EQ(messages()[0].buttons, unsigned(dialogs::mbYes | dialogs::mbCancel));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_NE(w->CaptureThread, nullptr);
+    EXPECT_TRUE(w->miAnlStop->isEnabled());
+    const int before = captureStore()->BytesUsed.load();
+    EXPECT_TRUE(waitFor([&] { return captureStore()->BytesUsed.load() > before; }));  // still recording
+
+    answers = {{dialogs::mrYes, {}}};
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(w->CaptureThread, nullptr);
+    EXPECT_EQ(captureStore(), nullptr);  // the buffer went after the thread
+    EXPECT_EQ(LinkOpenCount, 0);
+    // Project auto-save (on by default) wrote the configuration file.
+    EXPECT_TRUE(QFileInfo::exists(q(dir + "kevo.cfg")));
+}
+
+TEST_F(MainWindowTest, CloseWithoutRecordingAsksNothing) {
+    offlineStart();
+    ProjectSettings.AutoSaveProject = 0;
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(messages().empty());
+    EXPECT_FALSE(QFileInfo::exists(q(dir + "kevo.cfg")));
+}
+
+TEST_F(MainWindowTest, SettingsCommandTestsThePortAndMarksOnlyChanges) {
+    offlineStart();
+    startSim();
+    // OK without a change: the port (still none) is tested, the program stays offline.
+    answerSettings(true);
+    w->miSetup->trigger();
+    EXPECT_EQ(settingsRuns, 2);
+    EXPECT_FALSE(w->DocFlags & DocProjectModified);
+    EXPECT_TRUE(OfflineMode);
+
+    // OK after the port was set: linked, identified, configured, project modified.
+    answerSettings(true, [] {
+        F_Einstellungen->WorkingSettings.PortName = "COM1";
+        F_Einstellungen->WorkingSettings.BaudRate = 921600;
+    });
+    w->TB_Setup->trigger();
+    EXPECT_EQ(settingsRuns, 3);
+    EXPECT_FALSE(OfflineMode);
+    EXPECT_TRUE(w->DocFlags & DocProjectModified);
+    EXPECT_EQ(panel(0), " RAFU Sn.: 5678");
+    EXPECT_GE(sim->configCount(), 1u);
+
+    // Cancel changes nothing.
+    const auto count = sim->receivedTelegrams().size();
+    answerSettings(false);
+    w->miSetup->trigger();
+    EXPECT_EQ(sim->receivedTelegrams().size(), count);
+    EXPECT_FALSE(OfflineMode);
+}
+
+TEST_F(MainWindowTest, ToolCommandsFollowTheMasterSettingAndTheCheckMarks) {
+    offlineStart();
+    QWidget scan, bus;
+    scan.setWindowTitle("scan");
+    w->setToolWindow(ProjectFileHost::ScanForm, &scan);
+    w->setToolWindow(ProjectFileHost::BusForm, &bus);
+
+    ProjectSettings.ProbeMaster = 0;
+    w->UpdateToolCommands();
+    EXPECT_FALSE(w->mmTools->menuAction()->isEnabled());
+    EXPECT_FALSE(w->TB_MemTool->isEnabled());
+
+    ProjectSettings.ProbeMaster = 1;
+    w->miScanTool->setChecked(true);  // as a project file would restore it
+    w->UpdateToolCommands();
+    EXPECT_TRUE(w->mmTools->menuAction()->isEnabled());
+    EXPECT_TRUE(scan.isVisible());
+    EXPECT_FALSE(bus.isVisible());
+
+    // Menu: the check mark decides (the window clears it itself when hidden).
+    w->miScanTool->trigger();
+    EXPECT_FALSE(scan.isVisible());
+    EXPECT_TRUE(w->miScanTool->isChecked());  // the click does not toggle the mark by itself
+    w->miScanTool->setChecked(false);
+    w->miScanTool->trigger();
+    EXPECT_TRUE(scan.isVisible());
+    // Button: never hides.
+    w->TB_BusTool->trigger();
+    EXPECT_TRUE(bus.isVisible());
+    w->TB_BusTool->trigger();
+    EXPECT_TRUE(bus.isVisible());
+
+    ProjectSettings.ProbeMaster = 0;
+    w->UpdateToolCommands();
+    EXPECT_FALSE(scan.isVisible());
+    EXPECT_FALSE(bus.isVisible());
+    w->setToolWindow(ProjectFileHost::ScanForm, nullptr);
+    w->setToolWindow(ProjectFileHost::BusForm, nullptr);
+}
+
+TEST_F(MainWindowTest, ToolWindowPositionsAndCheckMarksGoThroughTheProjectFile) {
+    offlineStart();
+    QWidget scan;
+    w->setToolWindow(ProjectFileHost::ScanForm, &scan);
+    scan.move(111, 122);
+    scan.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&scan));
+    ASSERT_TRUE(SaveProjectFile(w->ProjectDir + "p.kvo", *w));
+    scan.hide();
+    scan.move(10, 10);
+    w->miScanTool->setChecked(false);
+    LoadProjectFile(w->ProjectDir + "p.kvo", *w);
+    EXPECT_EQ(scan.pos(), QPoint(111, 122));
+    EXPECT_TRUE(w->miScanTool->isChecked());
+    EXPECT_FALSE(w->miBusTool->isChecked());
+    EXPECT_EQ(w->formLeft(ProjectFileHost::BusForm), 25);  // no window yet: the default
+    w->setToolWindow(ProjectFileHost::ScanForm, nullptr);
+}
+
+TEST_F(MainWindowTest, PrintingWritesThePdfTheUserChose) {
+    offlineStart();
+    w->RE_I2CMonitor->addLine("00000  »A0 00«");
+    const std::string pdf = dir + "druck.pdf";
+    captureStore()->AppendBusEvent(StatusStart | StatusNoError, 0xA0);
+    w->UpdateFileCommands();
+    ASSERT_TRUE(w->miPrint->isEnabled());
+    answers = {{dialogs::mrOk, pdf}};
+    w->miPrint->trigger();
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back().kind, dialogs::Kind::Printer);
+    const QByteArray data = readAll(pdf);
+    EXPECT_TRUE(data.startsWith("%PDF"));
+    // Cancel prints nothing.
+    QFile::remove(q(pdf));
+    answers = {{dialogs::mrCancel, {}}};
+    w->TB_Print->trigger();
+    EXPECT_EQ(asked.back().kind, dialogs::Kind::Printer);
+    EXPECT_FALSE(QFileInfo::exists(q(pdf)));
+}
+
+TEST_F(MainWindowTest, AboutBoxShowsTheVersionText) {
+    offlineStart();
+    QTimer::singleShot(50, [] {
+        if (F_Info->isVisible()) F_Info->BB_Ok->click();
+    });
+    w->miInfo->trigger();
+    EXPECT_EQ(s8(F_Info->L_Version->text()), VersionText);
+    EXPECT_EQ(VersionText.substr(0, VersionText.find('\n')), "KEVO 1.00a");
+    EXPECT_EQ(std::count(VersionText.begin(), VersionText.end(), '\n'), 2);
+    EXPECT_EQ(F_Info->windowTitle(), "Info");
+}
+
+// An object whose event handler throws, as a conversion error in a handler would.
+class Thrower : public QObject {
+  public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) throw EConvertError("'12x' ist kein gültiger ganzzahliger Wert");
+        if (e->type() == QEvent::User + 1) throw 42;
+        return QObject::event(e);
+    }
+};
+
+TEST_F(MainWindowTest, ExceptionsLeavingAHandlerAreShownAndTheLoopGoesOn) {
+    Thrower t;
+    QCoreApplication::postEvent(&t, new QEvent(QEvent::User));
+    QCoreApplication::postEvent(&t, new QEvent(QEvent::Type(QEvent::User + 1)));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0].text, "'12x' ist kein gültiger ganzzahliger Wert");
+    EXPECT_EQ(messages()[0].type, dialogs::MsgType::Error);
+    EXPECT_EQ(messages()[1].text, "");
+}
+
+}  // namespace
