@@ -1,0 +1,7 @@
+# The settings dialog (with the master clock list and the control helpers) and the link
+# library's COM-port setup dialog.
+kevo_add_test(test_einstellungen
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_einstellungen.cpp ${CMAKE_CURRENT_LIST_DIR}/test_einstellungen_pages.cpp
+  LIBS kevo_monitor Qt6::Test)
+kevo_add_test(test_portsetup SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_portsetup.cpp
+  LIBS vl-com rafusim_core Qt6::Widgets Qt6::Test)

@@ -1,0 +1,359 @@
+// Settings dialog: results and write-back, the probe rules and the analyzer page.
+#include "test_einstellungen_fixture.h"
+
+#include "iictexte.h"
+
+using namespace dlgtest;
+
+namespace {
+const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
+}
+
+// ------------------------------------------------------------ results and write-back
+
+TEST_F(SettingsDialogTest, OkWithoutEditGivesSixAndWritesNothing) {
+    const std::string before = dump(ProjectSettings);
+    open();
+    EXPECT_EQ(pressOk(), 6);
+    EXPECT_EQ(dump(ProjectSettings), before);
+    EXPECT_EQ(projectDir, "/tmp/kevo-test/Data/");
+}
+
+TEST_F(SettingsDialogTest, ChangeChangedBackGivesSix) {
+    open();
+    click(dlg->RB2V5);
+    EXPECT_EQ(dlg->WorkingSettings.LogicLevel, 3);
+    click(dlg->RB5V);
+    click(dlg->CB_PrtkAutoSave);
+    click(dlg->CB_PrtkAutoSave);
+    EXPECT_EQ(pressOk(), 6);
+    EXPECT_EQ(ProjectSettings.LogicLevel, 1);
+}
+
+TEST_F(SettingsDialogTest, OkWritesEveryChangedCopyAndGivesOne) {
+    open();
+    click(dlg->RB1V8);
+    click(dlg->RB_nachTrigger);
+    click(dlg->CB_StopFilter);
+    click(dlg->RB_Ram);
+    click(dlg->RB_DezMode);
+    click(dlg->CB_PrjAutoSave);  // built-in 1: now 0
+    EXPECT_EQ(pressOk(), 1);
+    EXPECT_EQ(ProjectSettings.LogicLevel, 4);
+    EXPECT_EQ(ProjectSettings.TriggerMode, 2);
+    EXPECT_EQ(ProjectSettings.BusFilter, 0x04);
+    EXPECT_EQ(ProjectSettings.MemType, 1);
+    EXPECT_EQ(ProjectSettings.MemHex, 0);
+    EXPECT_EQ(ProjectSettings.AutoSaveProject, 0);
+}
+
+TEST_F(SettingsDialogTest, CancelAndCloseBoxWriteNothingAndNextShowingReloads) {
+    const std::string before = dump(ProjectSettings);
+    open();
+    click(dlg->RB3V3);
+    click(dlg->RB_MGruenGelb);
+    EXPECT_EQ(pressCancel(), 2);
+    EXPECT_EQ(dump(ProjectSettings), before);
+
+    open();
+    EXPECT_EQ(dlg->WorkingSettings.LogicLevel, 1);
+    EXPECT_EQ(dlg->WorkingSettings.ProbeMaster, 0);
+    EXPECT_TRUE(dlg->RB5V->isChecked());
+    EXPECT_TRUE(dlg->RB_MasterAus->isChecked());
+    click(dlg->RB2V5);
+    dlg->close();
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), 2);
+    EXPECT_EQ(dump(ProjectSettings), before);
+}
+
+TEST_F(SettingsDialogTest, EscapeDoesNotEndTheDialog) {
+    open();
+    QTest::keyClick(dlg.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(pressOk(), 6);
+}
+
+TEST_F(SettingsDialogTest, StoredValuesOutsideTheChoicesShowTheFirstChoiceAndStayUnwritten) {
+    ProjectSettings.LogicLevel = 0;
+    ProjectSettings.TriggerMode = 0;
+    ProjectSettings.ClockDivider = 9;
+    open();
+    EXPECT_TRUE(dlg->RB5V->isChecked());
+    EXPECT_TRUE(dlg->RB_keinTrigger->isChecked());
+    EXPECT_TRUE(dlg->RBSysClk->isChecked());
+    EXPECT_EQ(dlg->WorkingSettings.LogicLevel, 0);
+    EXPECT_EQ(pressOk(), 6);
+    EXPECT_EQ(ProjectSettings.LogicLevel, 0);
+    EXPECT_EQ(ProjectSettings.ClockDivider, 9);
+}
+
+TEST_F(SettingsDialogTest, ThePageShownLastOpensNextTime) {
+    open();
+    EXPECT_EQ(dlg->PC_Einstellungen->currentWidget(), dlg->TS_Geraet);
+    dlg->PC_Einstellungen->setCurrentWidget(dlg->TS_Monitor);
+    pressCancel();
+    open();
+    EXPECT_EQ(dlg->PC_Einstellungen->currentWidget(), dlg->TS_Monitor);
+    EXPECT_EQ(dlg->PC_Einstellungen->tabText(4), "Parvelo");
+    EXPECT_EQ(dlg->PC_Einstellungen->tabText(2), "I²C-Analyzer");
+}
+
+// ------------------------------------------------------------ probes
+
+TEST_F(SettingsDialogTest, WhiteListOffersTriggerTwoOnlyWithTriggerOne) {
+    open();
+    EXPECT_EQ(items(dlg->CB_BelegungWeiss),
+              (std::vector<std::string>{"keine Funktion", "Acknowledgefenster"}));
+    EXPECT_EQ(items(dlg->CB_BelegungBlau),
+              (std::vector<std::string>{"keine Funktion", "I²C-Bus aktiv", "Eingangs-Port"}));
+    EXPECT_EQ(dlg->Trigger1Present, 0);
+
+    choose(dlg->CB_BelegungRot, 1);  // "Trigger 1"
+    EXPECT_EQ(dlg->Trigger1Present, 1);
+    EXPECT_EQ(dlg->CB_BelegungWeiss->count(), 4);
+    EXPECT_EQ(dlg->CB_BelegungWeiss->itemText(3), "und Trigger 2");
+    choose(dlg->CB_BelegungWeiss, 3);
+    EXPECT_EQ(dlg->WorkingSettings.ProbeWhite, 3);
+    EXPECT_EQ(pressOk(), 1);
+    EXPECT_EQ(ProjectSettings.ProbeRed, 1);
+    EXPECT_EQ(ProjectSettings.ProbeWhite, 3);
+}
+
+TEST_F(SettingsDialogTest, RedWithoutTriggerOneIsRefusedWhileWhiteNeedsIt) {
+    ProjectSettings.ProbeRed = 1;
+    ProjectSettings.ProbeWhite = 2;
+    open();
+    EXPECT_EQ(dlg->CB_BelegungWeiss->currentText(), "oder Trigger 2");
+    choose(dlg->CB_BelegungRot, 0);
+    EXPECT_EQ(dlg->CB_BelegungRot->currentText(), "Trigger 1");
+    EXPECT_EQ(dlg->WorkingSettings.ProbeRed, 1);
+    EXPECT_EQ(dlg->CB_BelegungWeiss->count(), 4);
+    EXPECT_EQ(pressOk(), 6);
+}
+
+TEST_F(SettingsDialogTest, RedInputPortTurnsBlueEntryTwoIntoTriggerOne) {
+    ProjectSettings.ProbeBlue = 2;
+    open();
+    EXPECT_EQ(dlg->CB_BelegungBlau->currentText(), "Eingangs-Port");
+    choose(dlg->CB_BelegungRot, 2);
+    EXPECT_EQ(dlg->CB_BelegungBlau->currentIndex(), 2);
+    EXPECT_EQ(dlg->CB_BelegungBlau->currentText(), "Trigger 1");
+    EXPECT_EQ(dlg->Trigger1Present, 1);
+    EXPECT_EQ(items(dlg->CB_BelegungWeiss), (std::vector<std::string>{"keine Funktion", "Acknowledgefenster",
+                                                                      "oder Trigger 2", "und Trigger 2"}));
+    EXPECT_EQ(dlg->WorkingSettings.ProbeBlue, 2);
+    EXPECT_EQ(dlg->WorkingSettings.ProbeRed, 2);
+
+    // Back to "keine Funktion": blue reads "Eingangs-Port" again, the Trigger-2 entries go.
+    choose(dlg->CB_BelegungRot, 0);
+    EXPECT_EQ(dlg->CB_BelegungBlau->currentText(), "Eingangs-Port");
+    EXPECT_EQ(dlg->CB_BelegungWeiss->count(), 2);
+    EXPECT_EQ(dlg->Trigger1Present, 0);
+}
+
+TEST_F(SettingsDialogTest, BlueLeavingTriggerOneIsRefusedWhileWhiteNeedsIt) {
+    ProjectSettings.ProbeRed = 2;
+    ProjectSettings.ProbeBlue = 2;
+    ProjectSettings.ProbeWhite = 3;
+    open();
+    EXPECT_EQ(dlg->CB_BelegungBlau->currentText(), "Trigger 1");
+    EXPECT_EQ(dlg->CB_BelegungWeiss->currentText(), "und Trigger 2");
+    choose(dlg->CB_BelegungBlau, 1);
+    EXPECT_EQ(dlg->CB_BelegungBlau->currentIndex(), 2);
+    EXPECT_EQ(dlg->WorkingSettings.ProbeBlue, 2);
+
+    // With white back on "keine Funktion" blue may leave Trigger 1; white loses its entries.
+    choose(dlg->CB_BelegungWeiss, 0);
+    choose(dlg->CB_BelegungBlau, 1);
+    EXPECT_EQ(dlg->WorkingSettings.ProbeBlue, 1);
+    EXPECT_EQ(dlg->CB_BelegungWeiss->count(), 2);
+    EXPECT_EQ(dlg->Trigger1Present, 0);
+}
+
+TEST_F(SettingsDialogTest, ProbeIndexOutsideItsListSelectsNothingAndIsKept) {
+    ProjectSettings.ProbeRed = 7;
+    open();
+    EXPECT_EQ(dlg->CB_BelegungRot->currentIndex(), -1);
+    EXPECT_EQ(dlg->WorkingSettings.ProbeRed, 7);
+    EXPECT_EQ(pressOk(), 6);
+}
+
+TEST_F(SettingsDialogTest, WhiteBlueMasterGreysTheUniversalProbesAndKeepsTheirCopies) {
+    ProjectSettings.ProbeBlue = 1;
+    ProjectSettings.PosInputLogic = 1;
+    open();
+    EXPECT_TRUE(dlg->CB_BelegungBlau->isEnabled());
+    click(dlg->RB_MBlauWeiss);
+    EXPECT_FALSE(dlg->CB_BelegungBlau->isEnabled());
+    EXPECT_FALSE(dlg->CB_BelegungWeiss->isEnabled());
+    EXPECT_FALSE(dlg->ChB_PosInputLev->isEnabled());
+    EXPECT_TRUE(dlg->CB_BelegungRot->isEnabled());
+    EXPECT_EQ(dlg->WorkingSettings.ProbeBlue, 1);
+    EXPECT_EQ(pressOk(), 1);
+    EXPECT_EQ(ProjectSettings.ProbeMaster, 2);
+    EXPECT_EQ(ProjectSettings.ProbeBlue, 1);
+    EXPECT_EQ(ProjectSettings.PosInputLogic, 1);
+
+    // Activation in mode 2 greys them again; "Gelb/Grün" frees them.
+    open();
+    EXPECT_TRUE(dlg->RB_MBlauWeiss->isChecked());
+    EXPECT_FALSE(dlg->CB_BelegungWeiss->isEnabled());
+    click(dlg->RB_MGruenGelb);
+    EXPECT_TRUE(dlg->CB_BelegungWeiss->isEnabled());
+    EXPECT_TRUE(dlg->ChB_PosInputLev->isEnabled());
+    EXPECT_EQ(dlg->WorkingSettings.ProbeMaster, 1);
+    pressCancel();
+}
+
+// ------------------------------------------------------------ analyzer page
+
+TEST_F(SettingsDialogTest, ClockButtonsNameTheAdapterClockRange) {
+    DeviceInfo.PllMode = 1;
+    ProjectSettings.ClockDivider = 3;
+    open();
+    EXPECT_EQ(dlg->RBSysClk->text(), "bis 1150 kBit/S");
+    EXPECT_EQ(dlg->RBSysClk8->text(), "bis 140 kBit/S");
+    EXPECT_TRUE(dlg->RBSysClk8->isChecked());
+    click(dlg->RBSysClk2);
+    EXPECT_EQ(dlg->WorkingSettings.ClockDivider, 1);
+    pressCancel();
+
+    DeviceInfo.PllMode = 5;  // no row for it: the captions stay and nothing is read past the table
+    open();
+    EXPECT_EQ(dlg->RBSysClk->text(), "bis 1150 kBit/S");
+    pressCancel();
+}
+
+TEST_F(SettingsDialogTest, SignalFilterBoxesSetTheirBitsOnly) {
+    ProjectSettings.BusFilter = 0x42;
+    open();
+    EXPECT_FALSE(dlg->CB_DelayFilter->isChecked());
+    EXPECT_TRUE(dlg->CB_StartFilter->isChecked());
+    click(dlg->CB_DelayFilter);
+    click(dlg->CB_StartFilter);
+    EXPECT_EQ(dlg->WorkingSettings.BusFilter, 0x41);
+    EXPECT_EQ(pressOk(), 1);
+    EXPECT_EQ(ProjectSettings.BusFilter, 0x41);
+}
+
+TEST_F(SettingsDialogTest, FilterValueTypingIsCappedAndLeavingShowsHex) {
+    open();
+    dlg->PC_Einstellungen->setCurrentWidget(dlg->TS_Analyzer);
+    dlg->LE_FilterByte->clear();
+    type(dlg->LE_FilterByte, "300");
+    EXPECT_EQ(dlg->LE_FilterByte->text(), "30");
+    EXPECT_EQ(dlg->WorkingSettings.DataFilter, 0);  // stored only when the field is left
+    focus(dlg->CB_StopFilter);
+    EXPECT_EQ(dlg->LE_FilterByte->text(), "0x1E");
+    EXPECT_EQ(dlg->WorkingSettings.DataFilter, 30);
+
+    // The caret stays where it was when a character is dropped.
+    dlg->LE_FilterByte->setText("0x12");
+    focus(dlg->LE_FilterByte);
+    dlg->LE_FilterByte->setCursorPosition(3);
+    QTest::keyClicks(dlg->LE_FilterByte, "z");
+    EXPECT_EQ(dlg->LE_FilterByte->text(), "0x12");
+    EXPECT_EQ(dlg->LE_FilterByte->cursorPosition(), 4);
+
+    // Leaving it without a number stores 0.
+    dlg->LE_FilterByte->selectAll();
+    QTest::keyClick(dlg->LE_FilterByte, Qt::Key_Backspace);
+    focus(dlg->CB_StopFilter);
+    EXPECT_EQ(dlg->LE_FilterByte->text(), "0x00");
+    EXPECT_EQ(pressOk(), 6);
+}
+
+TEST_F(SettingsDialogTest, FilterValueIsCommittedWhenOkIsClicked) {
+    open();
+    dlg->PC_Einstellungen->setCurrentWidget(dlg->TS_Analyzer);
+    dlg->LE_FilterByte->clear();
+    type(dlg->LE_FilterByte, "0xa5");
+    EXPECT_EQ(dlg->LE_FilterByte->text(), "0xA5");
+    EXPECT_EQ(pressOk(), 1);
+    EXPECT_EQ(ProjectSettings.DataFilter, 0xA5);
+}
+
+TEST_F(SettingsDialogTest, DataFilterSwitchGroupsSetTheirBits) {
+    ProjectSettings.DataFilterSwitches = 0x40;  // a bit that no control edits
+    open();
+    EXPECT_EQ(dlg->RG_FiExtTrig->itemIndex(), 0);
+    click(dlg->RG_FiExtTrig->button(2));
+    EXPECT_EQ(dlg->WorkingSettings.DataFilterSwitches, 0x44);
+    click(dlg->RG_FiNegation->button(1));
+    EXPECT_EQ(dlg->WorkingSettings.DataFilterSwitches, 0x4C);
+    click(dlg->RG_FiExtTrig->button(1));
+    EXPECT_EQ(dlg->WorkingSettings.DataFilterSwitches, 0x4A);
+    click(dlg->RG_FiNegation->button(0));
+    EXPECT_EQ(dlg->WorkingSettings.DataFilterSwitches, 0x42);
+    EXPECT_EQ(pressOk(), 1);
+
+    open();
+    EXPECT_EQ(dlg->RG_FiExtTrig->itemIndex(), 1);
+    EXPECT_EQ(dlg->RG_FiNegation->itemIndex(), 0);
+    pressCancel();
+}
+
+TEST_F(SettingsDialogTest, FilteringTelegramsForcesTheAddressSourceAndGreysIt) {
+    open();
+    click(dlg->RG_FiExtTrig->button(2));
+    EXPECT_EQ(dlg->WorkingSettings.DataFilterSwitches & 0x07, 0x04);
+    click(dlg->CB_AnlDatFilter);
+    EXPECT_EQ(dlg->RG_FiExtTrig->itemIndex(), 0);
+    EXPECT_TRUE(dlg->RG_FiExtTrig->button(0)->isChecked());
+    EXPECT_FALSE(dlg->RG_FiExtTrig->isEnabled());
+    EXPECT_EQ(dlg->WorkingSettings.DataFilterSwitches, 0x11);
+    click(dlg->CB_AnlDatFilter);
+    EXPECT_TRUE(dlg->RG_FiExtTrig->isEnabled());
+    EXPECT_EQ(dlg->WorkingSettings.DataFilterSwitches, 0x01);
+    click(dlg->CB_AnlDatFilter);
+    EXPECT_EQ(pressOk(), 1);
+    EXPECT_EQ(ProjectSettings.DataFilterSwitches, 0x11);
+
+    open();
+    EXPECT_TRUE(dlg->CB_AnlDatFilter->isChecked());
+    EXPECT_FALSE(dlg->RG_FiExtTrig->isEnabled());
+    pressCancel();
+}
+
+// ------------------------------------------------------------ class-library behaviour
+
+TEST(VclControls, CodeChecksRunClickHandlersOnlyOnChange) {
+    QWidget parent;
+    QCheckBox box(&parent);
+    QRadioButton a(&parent), b(&parent);
+    int boxClicks = 0, aClicks = 0, bClicks = 0;
+    QObject::connect(&box, &QCheckBox::clicked, [&] { ++boxClicks; });
+    QObject::connect(&a, &QRadioButton::clicked, [&] { ++aClicks; });
+    QObject::connect(&b, &QRadioButton::clicked, [&] { ++bClicks; });
+    vcl::setChecked(&box, true);
+    vcl::setChecked(&box, true);
+    vcl::setChecked(&box, false);
+    EXPECT_EQ(boxClicks, 2);
+    vcl::setChecked(&a, true);
+    vcl::setChecked(&b, true);
+    EXPECT_FALSE(a.isChecked());
+    vcl::setChecked(&b, false);  // unchecking a radio button runs nothing
+    EXPECT_FALSE(b.isChecked());
+    EXPECT_EQ(aClicks, 1);
+    EXPECT_EQ(bClicks, 1);
+
+    vcl::RadioGroup g(QStringLiteral("G"), {QStringLiteral("x"), QStringLiteral("y")});
+    int groupClicks = 0;
+    g.onClick = [&] { ++groupClicks; };
+    g.setItemIndex(1);
+    g.setItemIndex(1);
+    EXPECT_EQ(groupClicks, 1);
+    g.setItemIndex(-1);
+    EXPECT_FALSE(g.button(1)->isChecked());
+    EXPECT_EQ(groupClicks, 2);
+
+    QComboBox list(&parent);
+    list.addItems({QStringLiteral("a"), QStringLiteral("b")});
+    int activations = 0;
+    QObject::connect(&list, QOverload<int>::of(&QComboBox::activated), [&] { ++activations; });
+    vcl::setItemIndex(&list, 1);
+    vcl::setItemIndex(&list, 5);
+    EXPECT_EQ(list.currentIndex(), -1);
+    EXPECT_EQ(activations, 0);
+}
