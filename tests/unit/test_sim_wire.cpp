@@ -22,7 +22,8 @@ TEST(SimChecksum, TextAndBlockRules) {
 }
 
 TEST(SimPort, LinkFollowsLifetimeAndEnvironment) {
-    std::string dir = simtest::makeTempDir() + "/nested/ports";
+    std::string base = simtest::makeTempDir();
+    std::string dir = base + "/nested/ports";
     ::setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
     std::string link;
     {
@@ -43,6 +44,9 @@ TEST(SimPort, LinkFollowsLifetimeAndEnvironment) {
     struct stat st {};
     EXPECT_NE(::lstat(link.c_str(), &st), 0) << "destruction removes the link";
     ::unsetenv("VLCOM_PORT_DIR");
+    ::rmdir(dir.c_str());
+    ::rmdir((base + "/nested").c_str());
+    ::rmdir(base.c_str());
 }
 
 TEST_F(Wire, AnswersEveryFrameWithAckThenReply) {
