@@ -1,0 +1,390 @@
+// The capture thread end to end: the simulated adapter on a pty, the real link library and
+// command link, the capture store and the real trace view, the hand-overs served by this
+// (GUI) thread as the recording control does.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QApplication>
+#include <QDate>
+#include <QRegularExpression>
+#include <QStringList>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "../unit/test_decoder_fakeview.h"
+#include "capturestore.h"
+#include "deviceinfo.h"
+#include "iictexte.h"
+#include "iicwatch.h"
+#include "projectsettings.h"
+#include "rafusim.h"
+#include "syncmailbox.h"
+#include "tracedecoder.h"
+#include "traceview.h"
+#include "vl-com.h"
+#include "vlcom.h"
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        static int argc = 1;
+        static char name[] = "test_capture_thread";
+        static char* argv[] = {name, nullptr};
+        app = std::make_unique<QApplication>(argc, argv);
+    }
+    void TearDown() override { app.reset(); }
+    std::unique_ptr<QApplication> app;
+};
+const auto* const env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint8_t Mid = StatusNoError | StatusNoStop;
+constexpr uint8_t First = StatusStart | Mid;
+constexpr uint8_t Last = StatusNoError;
+
+// (A function: the table lives in another translation unit's static storage.)
+QString sep() {
+    return QString::fromStdString(SeparatorLine);
+}
+#define Sep sep()
+
+// Waits for a condition while serving the GUI thread's events and hand-overs.
+bool serveUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (Clock::now() > deadline) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        SyncMailbox::instance().runPending();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class CaptureThread : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/capture-it-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
+        rafusim::Simulator::Options o;
+        o.portName = "COM6";
+        o.portDir = dir;
+        sim = std::make_unique<rafusim::Simulator>(o);
+        ASSERT_TRUE(sim->start()) << sim->lastError();
+        sim->setCaptureIdle();
+        LinkOpenCount = 0;
+        OfflineMode = false;
+        DeviceInfo = TDeviceInfo();
+        resetProjectSettings();
+        resetTraceDecoder();
+        setCaptureLink({});
+        BSTR port = SysAllocStringByteLen("COM6", 4);
+        int32_t baud = 921600;
+        ASSERT_EQ(VlCOMPortSel(&port, &baud), 1);
+        SysFreeString(port);
+
+        store = std::make_unique<CaptureStore>();
+        setCaptureStore(store.get());
+        view = std::make_unique<TraceView>();
+        view->resize(600, 300);
+        view->show();
+        setMonitorView(view.get());
+    }
+
+    void TearDown() override {
+        if (thread) {
+            thread->Terminate();
+            thread->WaitFor();
+            thread.reset();
+        }
+        while (LinkOpenCount > 0) ComClose();
+        setMonitorView(nullptr);
+        setCaptureStore(nullptr);
+        sim.reset();
+        const std::string cmd = "rm -rf '" + dir + "'";
+        EXPECT_EQ(system(cmd.c_str()), 0);
+    }
+
+    // What the recording control does at the start and at the stop.
+    void startRecording() {
+        view->setCaretPos(view->textLength());
+        ASSERT_TRUE(ComOpen());
+        store->StartBytes = store->BytesUsed;
+        thread = std::make_unique<ThIIcWatch>(true);
+        thread->Resume();
+    }
+    void stopRecording() {
+        thread->Terminate();
+        thread->WaitFor();
+        EXPECT_FALSE(thread->FatalException());
+        thread.reset();
+        ComClose();
+    }
+
+    QStringList lines() const { return view->toPlainText().split('\n'); }
+
+    static QString weekdays() {
+        return QStringLiteral("(Sonntag|Montag|Dienstag|Mittwoch|Donnerstag|Freitag|Samstag)");
+    }
+    // H1 to H4 from line at on; H1 is the separator, or what it was appended to.
+    static void expectHeader(const QStringList& l, int at, const QString& h3, const QString& h1 = Sep) {
+        ASSERT_GE(l.size(), at + 4);
+        EXPECT_EQ(l[at], h1);
+        const QRegularExpression h2("^ RAFU I²C-Protokoll - " + weekdays() + " .+, .+$");
+        EXPECT_TRUE(h2.match(l[at + 1]).hasMatch()) << l[at + 1].toStdString();
+        const int today = QDate::currentDate().dayOfWeek() % 7 + 1;
+        EXPECT_TRUE(l[at + 1].contains(QString::fromStdString(" " + WeekdayNames[today] + " ")));
+        EXPECT_EQ(l[at + 2], h3);
+        EXPECT_EQ(l[at + 3], Sep);
+    }
+    // The footer as the last four lines.
+    static void expectFooter(const QStringList& l, const std::string& ending) {
+        ASSERT_GE(l.size(), 4);
+        const int n = int(l.size());
+        EXPECT_EQ(l[n - 4], Sep);
+        const QRegularExpression f2("^" + weekdays() + " .+, .+" +
+                                    QRegularExpression::escape(QString::fromStdString(ending)) + "$");
+        EXPECT_TRUE(f2.match(l[n - 3]).hasMatch()) << l[n - 3].toStdString();
+        EXPECT_EQ(l[n - 2], Sep);
+        EXPECT_EQ(l[n - 1], QString());
+    }
+
+    std::string dir;
+    std::unique_ptr<rafusim::Simulator> sim;
+    std::unique_ptr<CaptureStore> store;
+    std::unique_ptr<TraceView> view;
+    std::unique_ptr<ThIIcWatch> thread;
+};
+
+TEST_F(CaptureThread, StopAtOnceStillRunsTheWholeSequence) {
+    ProjectSettings.TriggerMode = 3;
+    ProjectSettings.LogicLevel = 2;
+    ProjectSettings.ClockDivider = 1;
+    DeviceInfo.PllMode = 1;
+    startRecording();
+    thread->Terminate();
+    const auto t0 = Clock::now();
+    thread->WaitFor();
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count();
+    EXPECT_GE(waited, 950);  // the one-second wait for the adapter's last data
+    thread.reset();
+    ComClose();
+
+    const auto telegrams = sim->receivedTelegrams();
+    std::vector<std::string> startStop;
+    for (const std::string& t : telegrams)
+        if (t == "13" || t == "10") startStop.push_back(t);
+    EXPECT_EQ(startStop, (std::vector<std::string>{"13", "10"}));
+    EXPECT_EQ(CaptureRunning.load(), 0);
+
+    const QStringList l = lines();
+    ASSERT_EQ(l.size(), 8) << view->toPlainText().toStdString();
+    expectHeader(l, 0, QStringLiteral("3,3 Volt Logik - Start/Stop-Trigger - Aufzeichnung bis 575 kBit/S"));
+    expectFooter(l, CaptureEndedText);
+    EXPECT_EQ(CaptureEndedText, " - Aufzeichnung beendet! ");
+}
+
+TEST_F(CaptureThread, EventsAreStoredInOrderAndDecoded) {
+    const std::vector<uint8_t> script = {
+        First,
+        0xA0,
+        Mid,
+        0x00,
+        Mid,
+        0x11,
+        Last,
+        0x22,  // write
+        First,
+        0xA0,
+        Mid,
+        0x05,
+        StatusRepStart | Mid,
+        0xA1,
+        Mid,
+        0x3F,
+        Last | StatusNak,
+        0x40,  // read
+        StatusBufferFull,
+        0x00,  // overflow
+        StatusStart | StatusNoError | StatusNak,
+        0x90,  // no device
+    };
+    sim->setCaptureScript(script);
+    ProjectSettings.TriggerMode = 2;
+    startRecording();
+    ASSERT_TRUE(serveUntil([&] { return store->BytesUsed.load() == int32_t(script.size()); }, 10000));
+    ASSERT_TRUE(serveUntil([&] { return store->DecodePos == int32_t(script.size()); }, 5000));
+    stopRecording();
+
+    ASSERT_EQ(store->BytesUsed.load(), int32_t(script.size()));
+    EXPECT_TRUE(std::equal(script.begin(), script.end(), store->CaptureBuffer.get()));
+    EXPECT_EQ(store->IndexCount.load(), 4);
+    EXPECT_EQ(store->TelegramIndex[3], 20);
+    EXPECT_EQ(sim->captureTrigger(), 2);
+
+    const QStringList l = lines();
+    ASSERT_EQ(l.size(), 12) << view->toPlainText().toStdString();
+    expectHeader(l, 0, QStringLiteral("5 Volt Logik - Trigger - Aufzeichnung bis 800 kBit/S"));
+    EXPECT_EQ(l[4], QStringLiteral("00000  »A0 00 11 22«"));
+    EXPECT_EQ(l[5], QStringLiteral("00001  »A0 05»A1 3F 40«"));
+    EXPECT_EQ(l[6], QString::fromStdString(BufferFullNotice));
+    EXPECT_EQ(l[7], QStringLiteral("00002  »90«"));
+    expectFooter(l, CaptureEndedText);
+}
+
+TEST_F(CaptureThread, HeaderContinuesTheTraceItFinds) {
+    // A loaded log ends with a telegram line: the separator goes onto its end.
+    view->insertAtCaret("I²C-Analyzer Protokolldatei: x.i2p");
+    view->addLine("00000  »A0 01«");
+    startRecording();
+    stopRecording();
+    QStringList l = lines();
+    ASSERT_EQ(l.size(), 9);
+    expectHeader(l, 1, QStringLiteral("5 Volt Logik - kein Trigger - Aufzeichnung bis 800 kBit/S"),
+                 QStringLiteral("00000  »A0 01«") + Sep);
+    expectFooter(l, CaptureEndedText);
+
+    // A second recording fills the empty line that the first one's footer left.
+    startRecording();
+    stopRecording();
+    l = lines();
+    ASSERT_EQ(l.size(), 16) << view->toPlainText().toStdString();
+    EXPECT_EQ(l[7], Sep);  // the first footer's last separator
+    expectHeader(l, 8, QStringLiteral("5 Volt Logik - kein Trigger - Aufzeichnung bis 800 kBit/S"));
+    expectFooter(l, CaptureEndedText);
+}
+
+TEST_F(CaptureThread, GeneratedTrafficReachesStoreAndTraceWhole) {
+    rafusim::TrafficOptions t;
+    t.bytesPerSecond = 0;  // as fast as the line takes it
+    t.seed = 11;
+    t.bufferFullEvery = 40;
+    t.maxPairs = 40000;
+    sim->setCaptureTraffic(t);
+    startRecording();
+    // 40,000 bus pairs plus the overflow marks, all of them sent and stored.
+    ASSERT_TRUE(serveUntil(
+        [&] {
+            return store->BytesUsed.load() >= 80000 && sim->captureBytesPending() == 0 &&
+                   size_t(store->BytesUsed.load()) == sim->captureBytesSent();
+        },
+        20000))
+        << store->BytesUsed.load() << " bytes";
+    stopRecording();
+
+    const std::vector<uint8_t> sent = sim->captureSent();
+    ASSERT_GE(sent.size(), 80000u);
+    ASSERT_EQ(size_t(store->BytesUsed.load()), sent.size());
+    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), store->CaptureBuffer.get()));
+    EXPECT_EQ(store->DecodePos, store->BytesUsed.load());
+
+    // The live decode (one line per pass, then the rest) writes what an offline decode writes.
+    const QString live = view->toPlainText();
+    CaptureStore copy;
+    std::copy(sent.begin(), sent.end(), copy.CaptureBuffer.get());
+    copy.BytesUsed = int32_t(sent.size());
+    FakeView fake;
+    setCaptureStore(&copy);
+    setMonitorView(&fake);
+    resetTraceDecoder();
+    DecodeTrace(0);
+    setMonitorView(view.get());
+    setCaptureStore(store.get());
+    const QString body = QString::fromUtf8(fake.text.c_str());  // starts with its line break
+    const QString header = lines().mid(0, 4).join('\n');
+    EXPECT_TRUE(live.startsWith(header + body + "\n" + Sep + "\n"));
+}
+
+TEST_F(CaptureThread, FullStoreEndsTheRecordingByItself) {
+    for (int i = 0; i < TelegramIndexSize - 3; ++i) store->AppendBusEvent(StatusStart | StatusNoError, 0xA0);
+    store->DecodePos = store->BytesUsed;
+    store->TelegramNo = TelegramIndexSize - 3;
+    const int32_t before = store->BytesUsed;
+    sim->setCaptureScript({First, 0xA0, Last, 0x01,             // start 49,998
+                           First, 0xA2, Mid, 0x02, Last, 0x03,  // start 49,999: first pair only
+                           First, 0xA4, Last, 0x04});           // dropped
+    startRecording();
+    ASSERT_TRUE(serveUntil([&] { return thread->Finished(); }, 15000));  // no stop requested
+    stopRecording();
+
+    EXPECT_EQ(store->BytesUsed.load(), before + 6);
+    EXPECT_EQ(store->IndexCount.load(), TelegramIndexSize);
+    EXPECT_TRUE(store->StoreFull());
+    EXPECT_EQ(store->CaptureBuffer[before + 4], First);
+    EXPECT_EQ(store->CaptureBuffer[before + 5], 0xA2);
+
+    const QStringList l = lines();
+    ASSERT_EQ(l.size(), 10) << view->toPlainText().toStdString();
+    EXPECT_EQ(l[4], QStringLiteral("49997  »A0 01«"));
+    EXPECT_EQ(l[5], QStringLiteral("49998  »A2"));
+    expectFooter(l, CaptureOverflowText);
+    EXPECT_EQ(CaptureOverflowText, " - Aufzeichnung abgebrochen - Speicherüberlauf!");
+}
+
+// ---- the thread's own pairing, with the link routed to a script ----
+
+namespace scripted {
+std::mutex m;
+std::vector<std::vector<uint8_t>> buffers;  // handed out in turn, then nothing
+std::vector<std::string> sent;
+
+int32_t send(const std::string& t) {
+    std::lock_guard<std::mutex> l(m);
+    sent.push_back(t);
+    return 0;
+}
+BSTR take() {
+    std::lock_guard<std::mutex> l(m);
+    if (buffers.empty()) return nullptr;
+    const std::vector<uint8_t> b = buffers.front();
+    buffers.erase(buffers.begin());
+    return SysAllocStringByteLen(reinterpret_cast<const char*>(b.data()), uint32_t(b.size()));
+}
+}  // namespace scripted
+
+TEST(CaptureThreadScripted, DiscardsEarlierDataAndPairsOddBuffers) {
+    resetProjectSettings();
+    resetTraceDecoder();
+    CaptureStore store;
+    setCaptureStore(&store);
+    TraceView view;
+    setMonitorView(&view);
+    const long live = OleStrLiveCount();
+    {
+        std::lock_guard<std::mutex> l(scripted::m);
+        scripted::sent.clear();
+        scripted::buffers = {{First, 0xEE},  // arrived before the recording
+                             {First, 0xA0, Last},
+                             {},  // an empty buffer is no data
+                             {0x01, First},
+                             {0xA2, Last, 0x02, First}};  // its last byte never gets a partner
+    }
+    setCaptureLink({&scripted::send, &scripted::take});
+    ThIIcWatch thread(true);
+    thread.Resume();
+    ASSERT_TRUE(serveUntil([&] { return store.BytesUsed.load() >= 8; }, 5000));
+    thread.Terminate();
+    thread.WaitFor();
+    setCaptureLink({});
+
+    const std::vector<uint8_t> expected = {First, 0xA0, Last, 0x01, First, 0xA2, Last, 0x02};
+    ASSERT_EQ(store.BytesUsed.load(), int32_t(expected.size()));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), store.CaptureBuffer.get()));
+    EXPECT_EQ(scripted::sent, (std::vector<std::string>{"11", "10"}));
+    EXPECT_EQ(OleStrLiveCount(), live);  // every taken buffer freed
+    const QStringList l = view.toPlainText().split('\n');
+    ASSERT_EQ(l.size(), 10);
+    EXPECT_EQ(l[4], QStringLiteral("00000  »A0 01«"));
+    EXPECT_EQ(l[5], QStringLiteral("00001  »A2 02«"));
+    setMonitorView(nullptr);
+    setCaptureStore(nullptr);
+}
+
+}  // namespace
