@@ -505,7 +505,9 @@ void TF_IIcCtrl::buildStatusBar() {
         SBarPanels[i]->setObjectName(QStringLiteral("SBarPanel%1").arg(i));
         SBarPanels[i]->setFrameShape(QFrame::Panel);
         SBarPanels[i]->setFrameShadow(QFrame::Sunken);
-        SBarPanels[i]->setFixedWidth(widths[i]);
+        // The designed widths; a panel grows when the desktop's font needs more room.
+        SBarPanels[i]->setMinimumWidth(widths[i]);
+        SBarPanels[i]->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         SBarPanels[i]->setMinimumHeight(17);
         SBarMain->addWidget(SBarPanels[i], i == 4 ? 1 : 0);
     }
