@@ -15,8 +15,7 @@
 using namespace dlgtest;
 
 namespace {
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
-
+// The Qt environment is registered by test_einstellungen.cpp.
 QColor textColor(QWidget* w) {
     return w->palette().color(QPalette::WindowText);
 }

@@ -37,9 +37,13 @@ class QtEnv : public ::testing::Environment {
         static int argc = 1;
         static char arg0[] = "port-setup-test";
         static char* argv[] = {arg0, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        if (!QApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
     }
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<QApplication> app_;
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
 
