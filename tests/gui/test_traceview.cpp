@@ -233,6 +233,7 @@ TEST_F(TraceViewTest, ClearProtokollEmptiesAndPaints) {
     ProjectSettings.ColorBackground = 0x00FFFF;
     ClearProtokoll();
     EXPECT_TRUE(view->toPlainText().isEmpty());
+    EXPECT_FALSE(view->document()->isUndoRedoEnabled());
     EXPECT_EQ(view->palette().color(QPalette::Base), QColor(0xFF, 0xFF, 0x00));
     EXPECT_EQ(store->BytesUsed.load(), 0);
     // The view keeps working after the clear.

@@ -8,10 +8,12 @@
 #include <QDate>
 #include <QRegularExpression>
 #include <QStringList>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include "../unit/test_decoder_fakeview.h"
@@ -385,6 +387,34 @@ TEST(CaptureThreadScripted, DiscardsEarlierDataAndPairsOddBuffers) {
     EXPECT_EQ(l[5], QStringLiteral("00001  »A2 02«"));
     setMonitorView(nullptr);
     setCaptureStore(nullptr);
+}
+
+TEST(SyncMailboxHandOver, RunsOnTheGuiThreadWhileTheWorkerWaits) {
+    const std::thread::id gui = std::this_thread::get_id();
+    std::atomic<int> step{0};
+    std::thread::id ranOn;
+    bool caught = false;
+    std::atomic<bool> finished{false};
+    std::thread worker([&] {
+        SyncMailbox::instance().Synchronize([&] {
+            ranOn = std::this_thread::get_id();
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            step = 1;
+        });
+        step = step == 1 ? 2 : -1;  // only after the GUI thread has run it
+        try {
+            SyncMailbox::instance().Synchronize([] { throw std::runtime_error("Fehler"); });
+        } catch (const std::runtime_error&) {
+            caught = true;
+        }
+        finished = true;
+        SyncMailbox::instance().wake();
+    });
+    SyncMailbox::instance().waitFor([&] { return finished.load(); });
+    worker.join();
+    EXPECT_EQ(ranOn, gui);
+    EXPECT_EQ(step.load(), 2);
+    EXPECT_TRUE(caught);
 }
 
 }  // namespace
