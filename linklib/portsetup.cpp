@@ -4,6 +4,8 @@
 // The dialog is a modal Qt dialog of the library's own; it runs in the program's
 // QApplication on the calling (GUI) thread. Without a QApplication, or from another thread,
 // no dialog is shown and the caller's values come back unchanged.
+#include "linkstate.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -249,13 +251,6 @@ int PortSetupDialog() {
 }
 
 // Leaves the choice in the library's LinkPort and LinkBaud for the next open.
-void storeLinkTarget(const std::string& port, int32_t baud) {
-    BSTR p = port.empty() ? nullptr : SysAllocStringByteLen(port.data(), static_cast<uint32_t>(port.size()));
-    int32_t b = baud;
-    VlCOMPortSel(&p, &b);
-    SysFreeString(p);
-}
-
 }  // namespace
 
 extern "C" void VlCOMPortSetup(BSTR* port, int32_t* baud) {
@@ -269,5 +264,5 @@ extern "C" void VlCOMPortSetup(BSTR* port, int32_t* baud) {
                     ? nullptr
                     : SysAllocStringByteLen(DialogPort.data(), static_cast<uint32_t>(DialogPort.size()));
     }
-    storeLinkTarget(DialogPort, DialogBaud);
+    vlcom::setLinkTarget(DialogPort, DialogBaud);
 }

@@ -1,5 +1,6 @@
 // The vl-com library: process-wide link state, the receive thread and the
 // exports that open and close the port, send telegrams and move binary blocks.
+#include "linkstate.h"
 #include "vl-com.h"
 
 #include <atomic>
@@ -184,6 +185,11 @@ int32_t effectiveBlockSize() {
 __attribute__((constructor)) void LibMain() {}
 
 }  // namespace
+
+void vlcom::setLinkTarget(const std::string& port, int32_t baud) {
+    LinkPort = port;
+    LinkBaud.store(baud);
+}
 
 extern "C" {
 

@@ -120,7 +120,9 @@ TEST_F(Binary, ReceivesRequestedBlocks) {
     auto t0 = std::chrono::steady_clock::now();
     VlCOMQuitRxBin();  // the simulator echoes ESC
     EXPECT_LT(msSince(t0), 500);
-    EXPECT_EQ(sim->stats().escReceived, 1u);
+    // The echo stops the rounds; on a loaded machine it may come after the second ESC.
+    EXPECT_GE(sim->stats().escReceived, 1u);
+    EXPECT_LT(sim->stats().escReceived, 50u);
 }
 
 TEST_F(Binary, ReceiveWithoutBlockSize) {
