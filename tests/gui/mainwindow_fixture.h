@@ -44,9 +44,14 @@ class QtEnv : public ::testing::Environment {
         static int argc = 1;
         static char arg0[] = "kevo-gui-test";
         static char* argv[] = {arg0, nullptr};
-        if (!QApplication::instance()) new KevoApplication(argc, argv);
+        if (!QApplication::instance()) app_ = std::make_unique<KevoApplication>(argc, argv);
         QApplication::setQuitOnLastWindowClosed(false);
     }
+    // Deleting the application also releases the font database.
+    void TearDown() override { app_.reset(); }
+
+  private:
+    std::unique_ptr<KevoApplication> app_;
 };
 
 inline std::string s8(const QString& s) {
@@ -92,6 +97,7 @@ class MainWindowTest : public ::testing::Test {
     std::unique_ptr<rafusim::Simulator> sim;
     TF_IIcCtrl* w = nullptr;
     int settingsRuns = 0;
+    std::vector<std::unique_ptr<QTimer>> timers;  // pending answers to the settings dialog
 
     void SetUp() override {
         ASSERT_TRUE(tmp.isValid());
@@ -117,7 +123,8 @@ class MainWindowTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        delete w;  // ends a running recording first
+        timers.clear();  // an answer that was not used must not reach the next test
+        delete w;        // ends a running recording first
         w = nullptr;
         F_IIcCtrl = nullptr;
         F_Einstellungen = nullptr;
@@ -155,12 +162,12 @@ class MainWindowTest : public ::testing::Test {
 
     // Answers the next showing of the settings dialog by pressing OK or Cancel.
     void answerSettings(bool ok, std::function<void()> edit = {}) {
-        auto* timer = new QTimer;
+        timers.push_back(std::make_unique<QTimer>());
+        QTimer* timer = timers.back().get();
         timer->setInterval(10);
         QObject::connect(timer, &QTimer::timeout, [this, timer, ok, edit] {
             if (QApplication::activeModalWidget() != F_Einstellungen || !F_Einstellungen->isVisible()) return;
             timer->stop();
-            timer->deleteLater();
             ++settingsRuns;
             if (edit) edit();
             (ok ? F_Einstellungen->BB_Ok : F_Einstellungen->BB_Cancel)->click();

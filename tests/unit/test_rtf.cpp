@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <memory>
 #include <vector>
 
 #include "rtfwriter.h"
@@ -20,9 +21,10 @@ class QtEnv : public ::testing::Environment {
         static int argc = 1;
         static char arg0[] = "test_rtf";
         static char* argv[] = {arg0, nullptr};
-        if (!QGuiApplication::instance()) app = new QGuiApplication(argc, argv);
+        if (!QGuiApplication::instance()) app = std::make_unique<QGuiApplication>(argc, argv);
     }
-    QGuiApplication* app = nullptr;
+    void TearDown() override { app.reset(); }
+    std::unique_ptr<QGuiApplication> app;
 };
 const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
 
