@@ -29,6 +29,7 @@
 #include "einstellungen.h"
 #include "iictexte.h"
 #include "iicwatch.h"
+#include "kevoapplication.h"
 #include "info.h"
 #include "inifile.h"
 #include "logfiles.h"
@@ -834,8 +835,8 @@ void TF_IIcCtrl::StopAnalyzer() {
         }
     }
     UpdateFileCommands();
-    // The thread died of an error: the event loop shows it.
-    if (fatal) std::rethrow_exception(fatal);
+    // The thread died of an error: show it here, so that a close in progress goes on.
+    if (fatal) ShowException(fatal);
 }
 
 // --- Settings ---
