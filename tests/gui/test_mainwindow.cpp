@@ -46,6 +46,9 @@ TEST_F(MainWindowTest, FirstRunWithoutConfigurationGoesOfflineAfterCancel) {
     EXPECT_FALSE(w->miSave->isEnabled());
     EXPECT_TRUE(w->TB_Open->isEnabled());
     EXPECT_EQ(w->RE_I2CMonitor->leftIndent(), 48);
+    // Offline: the tools keep their initial state, whatever the master setting says.
+    EXPECT_TRUE(w->mmTools->menuAction()->isEnabled());
+    EXPECT_TRUE(w->TB_ScanTool->isEnabled());
 }
 
 TEST_F(MainWindowTest, ConfiguredProjectDirectoryIsTakenAsItIsAndNotCreated) {
