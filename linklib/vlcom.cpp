@@ -128,8 +128,10 @@ void ReceiveThread() {
     ThreadSink sink;
     int idle = 0;
     uint8_t buf[8192];
+    bool lastPollEmpty = true;
     for (;;) {
-        if (RxRunFlag.load() == 0 || RxAbort.load()) break;
+        // The run flag counts only after an empty poll: a busy line is drained first.
+        if (RxAbort.load() || (lastPollEmpty && RxRunFlag.load() == 0)) break;
         int waiting = PortFileNo.bytesWaiting();
         size_t got = 0;
         if (waiting > 0) {
@@ -137,6 +139,7 @@ void ReceiveThread() {
                 buf, sizeof buf < static_cast<size_t>(waiting) ? sizeof buf : static_cast<size_t>(waiting));
             if (got == 0) idle = 0;  // reported bytes but none came: a hang-up; sleep
         }
+        lastPollEmpty = got == 0;
         if (got == 0) {
             if (idle > 0) {
                 --idle;
