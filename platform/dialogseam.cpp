@@ -15,8 +15,12 @@ Responder& responderSlot() {
     return r;
 }
 
-QString q(const std::string& s) { return QString::fromUtf8(s.c_str(), static_cast<int>(s.size())); }
-std::string s8(const QString& s) { return s.toUtf8().toStdString(); }
+QString q(const std::string& s) {
+    return QString::fromUtf8(s.c_str(), static_cast<int>(s.size()));
+}
+std::string s8(const QString& s) {
+    return s.toUtf8().toStdString();
+}
 
 // "I²C Protokoll|*.I2P|Alle|*.*" -> "I²C Protokoll (*.I2P);;Alle (*.*)"
 QString qtFilter(const std::string& filter) {
@@ -27,18 +31,27 @@ QString qtFilter(const std::string& filter) {
 }
 
 const std::pair<Button, ModalResult> kButtonResults[] = {
-    {mbYes, mrYes}, {mbNo, mrNo},         {mbOK, mrOk},         {mbCancel, mrCancel},
+    {mbYes, mrYes},     {mbNo, mrNo},       {mbOK, mrOk},         {mbCancel, mrCancel},
     {mbAbort, mrAbort}, {mbRetry, mrRetry}, {mbIgnore, mrIgnore},
 };
 
 Response showMessage(const Request& r) {
     QMessageBox box;
     switch (r.type) {
-        case MsgType::Warning: box.setIcon(QMessageBox::Warning); break;
-        case MsgType::Error: box.setIcon(QMessageBox::Critical); break;
-        case MsgType::Information: box.setIcon(QMessageBox::Information); break;
-        case MsgType::Confirmation: box.setIcon(QMessageBox::Question); break;
-        case MsgType::Custom: break;
+        case MsgType::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgType::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgType::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgType::Confirmation:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MsgType::Custom:
+            break;
     }
     box.setWindowTitle(q(r.caption.empty() ? typeCaption(r.type) : r.caption));
     box.setText(q(r.text));
@@ -61,10 +74,12 @@ Response showMessage(const Request& r) {
 Response showReal(const Request& r) {
     if (!QApplication::instance()) return {mrCancel, {}};
     switch (r.kind) {
-        case Kind::Message: return showMessage(r);
+        case Kind::Message:
+            return showMessage(r);
         case Kind::InputQuery: {
             bool ok = false;
-            QString v = QInputDialog::getText(nullptr, q(r.caption), q(r.text), QLineEdit::Normal, q(r.value), &ok);
+            QString v =
+                QInputDialog::getText(nullptr, q(r.caption), q(r.text), QLineEdit::Normal, q(r.value), &ok);
             return ok ? Response{mrOk, s8(v)} : Response{mrCancel, r.value};
         }
         case Kind::OpenFile: {
@@ -95,7 +110,13 @@ Response showReal(const Request& r) {
 }
 }  // namespace
 
-void setResponder(Responder responder) { responderSlot() = std::move(responder); }
+void setResponder(Responder responder) {
+    responderSlot() = std::move(responder);
+}
+
+bool hasResponder() {
+    return static_cast<bool>(responderSlot());
+}
 
 Response ask(const Request& request) {
     if (responderSlot()) return responderSlot()(request);
@@ -104,24 +125,36 @@ Response ask(const Request& request) {
 
 std::string buttonCaption(Button b) {
     switch (b) {
-        case mbYes: return "&Ja";
-        case mbNo: return "&Nein";
-        case mbOK: return "OK";
-        case mbCancel: return "Abbrechen";
-        case mbAbort: return "&Abbrechen";
-        case mbRetry: return "&Wiederholen";
-        case mbIgnore: return "&Ignorieren";
+        case mbYes:
+            return "&Ja";
+        case mbNo:
+            return "&Nein";
+        case mbOK:
+            return "OK";
+        case mbCancel:
+            return "Abbrechen";
+        case mbAbort:
+            return "&Abbrechen";
+        case mbRetry:
+            return "&Wiederholen";
+        case mbIgnore:
+            return "&Ignorieren";
     }
     return {};
 }
 
 std::string typeCaption(MsgType t) {
     switch (t) {
-        case MsgType::Warning: return "Warnung";
-        case MsgType::Error: return "Fehler";
-        case MsgType::Information: return "Information";
-        case MsgType::Confirmation: return "Bestätigen";
-        case MsgType::Custom: return {};
+        case MsgType::Warning:
+            return "Warnung";
+        case MsgType::Error:
+            return "Fehler";
+        case MsgType::Information:
+            return "Information";
+        case MsgType::Confirmation:
+            return "Bestätigen";
+        case MsgType::Custom:
+            return {};
     }
     return {};
 }

@@ -14,7 +14,16 @@
 namespace dialogs {
 
 // Modal results, numbered as the class library numbers them.
-enum ModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4, mrIgnore = 5, mrYes = 6, mrNo = 7 };
+enum ModalResult {
+    mrNone = 0,
+    mrOk = 1,
+    mrCancel = 2,
+    mrAbort = 3,
+    mrRetry = 4,
+    mrIgnore = 5,
+    mrYes = 6,
+    mrNo = 7
+};
 
 // Buttons of a message box (a set of bits).
 enum Button : unsigned {
@@ -30,12 +39,12 @@ enum Button : unsigned {
 enum class MsgType { Warning, Error, Information, Confirmation, Custom };
 
 enum class Kind {
-    Message,        // message box: caption, text, type, buttons, position
-    InputQuery,     // caption, text (prompt), value (initial)
-    OpenFile,       // caption, filter, initialDir, value (file name)
-    SaveFile,       // caption, filter, initialDir, value (file name), defaultExt
-    SelectDir,      // caption, value (directory)
-    Printer,        // printer dialog
+    Message,     // message box: caption, text, type, buttons, position
+    InputQuery,  // caption, text (prompt), value (initial)
+    OpenFile,    // caption, filter, initialDir, value (file name)
+    SaveFile,    // caption, filter, initialDir, value (file name), defaultExt
+    SelectDir,   // caption, value (directory)
+    Printer,     // printer dialog
 };
 
 struct Request {
@@ -49,21 +58,25 @@ struct Request {
     // Top-left corner of the box in screen coordinates; centred when both are -1.
     int x = -1;
     int y = -1;
-    std::string filter;      // "I²C Protokoll|*.I2P" style: description|pattern pairs
+    std::string filter;  // "I²C Protokoll|*.I2P" style: description|pattern pairs
     std::string initialDir;
     std::string defaultExt;
-    std::string value;       // initial text / file name / directory
+    std::string value;  // initial text / file name / directory
 };
 
 struct Response {
-    int result = mrCancel;   // modal result; for dialogs mrOk when accepted
-    std::string value;       // entered text / chosen path / directory
+    int result = mrCancel;  // modal result; for dialogs mrOk when accepted
+    std::string value;      // entered text / chosen path / directory
 };
 
 using Responder = std::function<Response(const Request&)>;
 
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);
+// Whether a responder answers requests. The printer dialog lives outside this module
+// (print support); with a responder installed its owner asks here instead (Kind::Printer,
+// value: a PDF file to print into, empty: the default printer).
+bool hasResponder();
 // Sends a request through the responder, or shows the real dialog.
 Response ask(const Request& request);
 

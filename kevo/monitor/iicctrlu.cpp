@@ -59,12 +59,10 @@ QString q(const std::string& s) {
     return QString::fromUtf8(s.data(), int(s.size()));
 }
 
-bool printerFromSeam = false;
-
 // The printer dialog: the chosen printer, or null when it was cancelled.
 std::unique_ptr<QPrinter> choosePrinter(QWidget* parent) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (printerFromSeam) {
+    if (dialogs::hasResponder()) {
         dialogs::Request r;
         r.kind = dialogs::Kind::Printer;
         r.caption = "Drucken";
@@ -235,10 +233,6 @@ std::string programFilePath() {
 
 void setProgramFilePath(const std::string& path) {
     programFileOverride() = path;
-}
-
-void setPrinterDialogFromSeam(bool on) {
-    printerFromSeam = on;
 }
 
 std::string programDirectory() {

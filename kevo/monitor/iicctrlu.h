@@ -50,11 +50,6 @@ constexpr int SettingsChanged = 1;    // OK, something changed
 constexpr int SettingsCancelled = 2;  // Cancel: nothing written
 constexpr int SettingsUnchanged = 6;  // OK, nothing changed
 
-// The print command asks the dialog seam (Kind::Printer) instead of showing the printer
-// dialog itself: tests answer it there (value: a PDF file to print into; empty: the
-// default printer). Off by default.
-void setPrinterDialogFromSeam(bool on);
-
 class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     Q_OBJECT
   public:

@@ -69,7 +69,10 @@ void TraceView::endBulk() {
 void TraceView::addLine(const std::string& text) {
     QTextCursor& c = writeCursor();
     c.setPosition(textLength());  // not movePosition(End): that lays the block out
-    c.insertText(QStringLiteral("\n") + QString::fromUtf8(text.data(), qsizetype(text.size())), selFormat_);
+    // The first line of an empty trace needs no line break before it.
+    const QString line = QString::fromUtf8(text.data(), qsizetype(text.size()));
+    c.insertText(noLines_ && textLength() == 0 ? line : QStringLiteral("\n") + line, selFormat_);
+    noLines_ = false;
     if (bulkDepth_ > 0)
         wroteInBulk_ = true;
     else
@@ -82,6 +85,7 @@ void TraceView::insertAtCaret(const std::string& text) {
     c.setPosition(caret.selectionStart());
     if (caret.hasSelection()) c.setPosition(caret.selectionEnd(), QTextCursor::KeepAnchor);
     c.insertText(QString::fromUtf8(text.data(), qsizetype(text.size())), selFormat_);
+    noLines_ = false;
     // A caret at the insertion point moves along by itself; only a replaced selection
     // needs it set.
     if (caret.hasSelection() || textCursor().position() != c.position()) {
@@ -135,6 +139,7 @@ void TraceView::clearText() {
     // The edit block must not span the reset of the document.
     if (bulkDepth_ > 0) bulkCursor_.endEditBlock();
     clear();
+    noLines_ = true;
     if (bulkDepth_ > 0) writeCursor().beginEditBlock();
 }
 

@@ -53,4 +53,5 @@ class TraceView : public QPlainTextEdit, public MonitorView {
     QTextCharFormat selFormat_;
     QHash<quint64, QTextCharFormat> formats_;  // by colour and style set
     int leftIndent_ = 0;
+    bool noLines_ = true;  // nothing written since the last clear
 };

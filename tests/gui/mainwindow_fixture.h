@@ -111,7 +111,6 @@ class MainWindowTest : public ::testing::Test {
         DeviceInfo = TDeviceInfo{};
         VlCOMClosePort();
         LinkOpenCount = 0;
-        setPrinterDialogFromSeam(true);
         dialogs::setResponder([this](const dialogs::Request& r) {
             asked.push_back(r);
             askedAt.push_back(w ? QPoint(w->x(), w->y()) : QPoint());

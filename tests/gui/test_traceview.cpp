@@ -160,6 +160,14 @@ TEST_F(TraceViewTest, LineAndCaretOperations) {
     view->clearText();
     EXPECT_EQ(view->textLength(), 0);
     EXPECT_EQ(view->caretPos(), 0);
+
+    // A line added to an empty trace is its first line; an empty first line counts as a line.
+    view->addLine("eins");
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("eins"));
+    view->clearText();
+    view->addLine("");
+    view->addLine("zwei");
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("\nzwei"));
 }
 
 TEST_F(TraceViewTest, SameTextAndAttributesAsTheRecordingView) {
