@@ -57,11 +57,11 @@ std::string ShortSerialOf(const std::string& serialNumber) {
 std::string ParseOptionsReply(const std::string& reply, int32_t& pllMode) {
     // The options are collected as a list, each name followed by ", "; the PLL clock is
     // the only option. A "C" reply whose PLL character is missing or not a digit tells
-    // nothing and counts like a reply without "C". The adapter knows two clocks only, so
-    // every digit but 0 means the PLL clock.
+    // nothing and counts like a reply without "C". The digit is kept as reported: the
+    // readers of the clock-range table check that it has a row for the mode.
     std::string options;
     if (reply.size() >= 3 && reply[1] == 'C' && reply[2] >= '0' && reply[2] <= '9') {
-        pllMode = reply[2] == '0' ? 0 : 1;
+        pllMode = reply[2] - '0';
         if (pllMode != 0) options += "PLL-Takterzeugung, ";
     }
     if (!options.empty())

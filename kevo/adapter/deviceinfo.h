@@ -18,7 +18,7 @@ struct TDeviceInfo {
     std::string SerialNumber;                 // empty when no adapter was found
     std::string ShortSerial = "----";         // last four characters of SerialNumber; "----" = not identified
     std::string OptionsText;                  // "PLL-Takterzeugung" or "Standard"; empty without adapter
-    int32_t PllMode = 0;                      // 0 standard clock, 1 PLL clock
+    int32_t PllMode = 0;                      // 0 standard clock, 1 PLL clock (the digit reported)
     int32_t SystemClock = 24000000;           // Hz: 36,000,000 with PLL, else 24,000,000
 };
 
@@ -52,8 +52,8 @@ std::string AnalyzerSetupTelegram(const TProjectSettings& settings, int32_t syst
 // The last four characters of a serial number, or all of it when it is shorter.
 std::string ShortSerialOf(const std::string& serialNumber);
 
-// Reads the reply to "2": with "C" in second place the third character is the PLL digit
-// (any digit but 0 counts as PLL, stored as 1).
+// Reads the reply to "2": with "C" in second place the third character is the PLL digit,
+// stored in pllMode as its decimal value (any digit but 0 means the PLL clock).
 // Returns the options text ("PLL-Takterzeugung" or "Standard") and updates pllMode; a
 // reply of another form, or a PLL character that is missing or not a digit, gives
 // "Standard" and leaves pllMode as it is.

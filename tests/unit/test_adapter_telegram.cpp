@@ -104,10 +104,10 @@ TEST(Identification, OptionsReply) {
         ParseOptionsReply(r, pll);
         EXPECT_EQ(pll, 0) << r;
     }
-    // Two clocks only: any other digit is the PLL clock, kept inside the two modes.
+    // Any other digit is a PLL clock too; the mode keeps the digit.
     pll = 0;
     EXPECT_EQ(ParseOptionsReply("xC7", pll), "PLL-Takterzeugung");
-    EXPECT_EQ(pll, 1);
+    EXPECT_EQ(pll, 7);
 }
 
 TEST(OleBoundary, CommandHoldsExactlyItsBytes) {
