@@ -114,7 +114,8 @@ std::string I2cBus::execute(const std::string& t) {
     char subKind = 0;
     if (!readHex(t, pos, 4, count) || pos >= t.size() || t[pos] != ',') return echo + "02";
     ++pos;
-    if (!readHex(t, pos, 3, address)) return echo + "02";
+    size_t addrStart = pos;
+    if (!readHex(t, pos, 2, address) || pos - addrStart != 2) return echo + "02";
     if (pos < t.size() && (t[pos] == 'S' || t[pos] == 'W')) {
         subKind = t[pos++];
         size_t start = pos;
@@ -141,7 +142,7 @@ std::string I2cBus::execute(const std::string& t) {
     if (st != addressStatus_.end()) return echo + st->second;
 
     size_t block = 0;
-    Device* dev = address <= 0xFF ? find(address, &block) : nullptr;
+    Device* dev = find(address, &block);
     if (!dev) return echo + "01";  // nobody acknowledged the address
 
     const size_t size = dev->mem.size();

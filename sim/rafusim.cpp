@@ -577,16 +577,23 @@ struct Simulator::Impl {
         size_t queued = 0;
         for (const auto& b : blockQueue)
             if (b.capture) ++queued;
+        // Every block holds whole pairs, since the receiver pairs the bytes of each buffer it
+        // takes from its start: full blocks only with an even block size, short blocks of an
+        // even length below the block size (up to 254 when that leaves no room).
         const size_t full = opt.blockSize > 0 ? size_t(opt.blockSize) : 0;
+        const bool fullBlocks = full >= 2 && full % 2 == 0;
+        const size_t shortMax = (full > 2 && full <= 255 ? full - 1 : 254) & ~size_t(1);
         while (queued < 2 && !capBuf.empty()) {
             size_t n;
-            if (full && capBuf.size() >= full) {
+            if (fullBlocks && capBuf.size() >= full) {
                 n = full;
             } else {
                 bool old = Clock::now() - capBufSince >= std::chrono::milliseconds(flushMs);
-                if (capturing && !old && (!gen || !gen->exhausted()) && source != Source::Script) break;
-                n = std::min<size_t>(capBuf.size(), full && full <= 255 ? full - 1 : 254);
-                if (n > 1) n &= ~size_t(1);  // whole pairs in every short block
+                const bool room = fullBlocks || capBuf.size() < shortMax;  // more may join this block
+                if (capturing && !old && (!gen || !gen->exhausted()) && source != Source::Script && room)
+                    break;
+                n = std::min(capBuf.size(), shortMax);
+                if (n > 1) n &= ~size_t(1);
             }
             OutBlock b;
             b.capture = true;

@@ -88,6 +88,12 @@ struct TrafficOptions {
     bool portBits = true;     // input-port bits
     int bufferFullEvery = 0;  // a StatusBufferFull pair after about this many telegrams (0 = never)
     size_t maxPairs = 0;      // stop generating after this many pairs (0 = unlimited)
+    // Data bytes per telegram after its address and sub-address bytes, drawn evenly from
+    // [dataBytesMin, dataBytesMax] (a read carries at least one). While dataBytesMax is
+    // below 0 the built-in mix is used: writes of 0..8 and reads of 1..16 bytes, about 14
+    // event bytes per telegram, so the telegram index fills before the capture buffer.
+    int dataBytesMin = 0;
+    int dataBytesMax = -1;
 };
 
 // Counters of what crossed the wire (all since start() or the last clearLog()).

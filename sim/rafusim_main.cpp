@@ -14,13 +14,33 @@ namespace {
 void usage() {
     std::printf(
         "usage: rafusim [--port COM1] [--dir PORTFOLDER] [--traffic] [--rate BYTES_PER_S]\n"
-        "               [--seed N] [--block-size N] [--pll] [--serial TEXT] [--firmware TEXT]\n"
+        "               [--data-bytes MIN[-MAX]] [--seed N] [--block-size N] [--pll]\n"
+        "               [--serial TEXT] [--firmware TEXT]\n"
         "  --port        port name to link (default COM1)\n"
         "  --dir         port folder (default $VLCOM_PORT_DIR or ~/.config/vl-com/ports)\n"
         "  --traffic     stream generated bus traffic while a recording runs\n"
         "  --rate        event bytes per second of that traffic (default 2000; 92160 = full line rate)\n"
+        "  --data-bytes  data bytes per generated telegram (default: a mix of 0..16)\n"
+        "  --seed        seed of the generated traffic\n"
         "  --block-size  binary block size reported to the library (default 64)\n"
-        "  --pll         report the PLL clock (36 MHz system clock)\n");
+        "  --pll         report the PLL clock (36 MHz system clock)\n"
+        "  --serial, --firmware  what the adapter reports about itself\n");
+}
+
+// "N" or "MIN-MAX", decimal, each at most 100000.
+bool dataBytesRange(const std::string& text, int& min, int& max) {
+    const char* p = text.c_str();
+    auto number = [&p](int& out) {
+        if (*p < '0' || *p > '9') return false;
+        long v = 0;
+        while (*p >= '0' && *p <= '9' && v <= 100000) v = v * 10 + (*p++ - '0');
+        out = int(v);
+        return v <= 100000;
+    };
+    if (!number(min)) return false;
+    max = min;
+    if (*p == '-' && (++p, !number(max))) return false;
+    return *p == 0 && min <= max;
 }
 
 }  // namespace
@@ -49,7 +69,13 @@ int main(int argc, char** argv) {
             traffic = true;
         else if (a == "--rate")
             t.bytesPerSecond = std::atoi(value().c_str());
-        else if (a == "--seed")
+        else if (a == "--data-bytes") {
+            const std::string v = value();
+            if (!dataBytesRange(v, t.dataBytesMin, t.dataBytesMax)) {
+                std::fprintf(stderr, "rafusim: --data-bytes wants MIN or MIN-MAX, got %s\n", v.c_str());
+                return 2;
+            }
+        } else if (a == "--seed")
             t.seed = uint32_t(std::strtoul(value().c_str(), nullptr, 0));
         else if (a == "--block-size")
             opt.blockSize = std::atoi(value().c_str());

@@ -1,9 +1,22 @@
 #include "traffic.h"
 
+#include <algorithm>
+
 namespace rafusim {
 
 TrafficGenerator::TrafficGenerator(const TrafficOptions& options)
-    : opt_(options), state_(options.seed ? options.seed : 0x12345678u) {}
+    : opt_(options), state_(options.seed ? options.seed : 0x12345678u) {
+    if (opt_.dataBytesMax >= 0) {
+        opt_.dataBytesMin = std::max(opt_.dataBytesMin, 0);
+        if (opt_.dataBytesMin > opt_.dataBytesMax) std::swap(opt_.dataBytesMin, opt_.dataBytesMax);
+    }
+}
+
+unsigned TrafficGenerator::dataBytes(unsigned builtInMin, unsigned builtInSpan, unsigned atLeast) {
+    if (opt_.dataBytesMax < 0) return builtInMin + below(builtInSpan);
+    const unsigned lo = unsigned(opt_.dataBytesMin), hi = unsigned(opt_.dataBytesMax);
+    return std::max(atLeast, lo + below(hi - lo + 1));
+}
 
 uint32_t TrafficGenerator::rnd() {
     // xorshift32: cheap and reproducible
@@ -39,20 +52,20 @@ void TrafficGenerator::nextTelegram() {
         // write: address, sub-address, data
         add(StatusStart, dev);
         add(0, uint8_t(rnd()));
-        unsigned n = below(9);
+        const unsigned n = dataBytes(0, 9, 0);
         for (unsigned i = 0; i < n; ++i) add(0, uint8_t(rnd()));
     } else if (kind <= 7) {
         // random read: address, sub-address, repeated start, read address, data; last byte NAKed
         add(StatusStart, dev);
         add(0, uint8_t(rnd()));
         add(StatusRepStart, uint8_t(dev | 1));
-        unsigned n = 1 + below(16);
+        const unsigned n = dataBytes(1, 16, 1);
         for (unsigned i = 0; i < n; ++i) add(0, uint8_t(rnd()));
         st.back() |= StatusNak;
     } else {
         // current-address read
         add(StatusStart, uint8_t(dev | 1));
-        unsigned n = 1 + below(8);
+        const unsigned n = dataBytes(1, 8, 1);
         for (unsigned i = 0; i < n; ++i) add(0, uint8_t(rnd()));
         st.back() |= StatusNak;
     }

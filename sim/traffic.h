@@ -22,6 +22,8 @@ class TrafficGenerator {
   private:
     uint32_t rnd();
     unsigned below(unsigned n) { return rnd() % n; }
+    // Data bytes of the next telegram: the options' range, or below(builtInSpan) + builtInMin.
+    unsigned dataBytes(unsigned builtInMin, unsigned builtInSpan, unsigned atLeast);
     void nextTelegram();
 
     TrafficOptions opt_;

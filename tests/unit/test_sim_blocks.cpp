@@ -1,5 +1,8 @@
 // Binary blocks in both directions and the capture stream.
+#include <map>
+
 #include "test_sim_port.h"
+#include "traffic.h"
 
 using namespace rafusim;
 using simtest::Client;
@@ -188,4 +191,73 @@ TEST_F(Blocks, RatedTrafficRunsUntilStopped) {
     ASSERT_TRUE(sim.waitCaptureIdle(2000));
     EXPECT_EQ(sim.captureSent(), got);
     EXPECT_FALSE(sim.captureRunning());
+}
+
+TEST_F(Blocks, OddBlockSizeStillSendsWholePairs) {
+    sim.setBlockSize(63);
+    std::vector<uint8_t> pairs;
+    for (int i = 0; i < 100; ++i)
+        pairs.insert(pairs.end(), {uint8_t(StatusNoError | StatusStart), uint8_t(i)});
+    sim.setCaptureScript(pairs);
+    c.sendText("11");
+    ASSERT_EQ(c.read(1), std::vector<uint8_t>{ACK});
+    std::vector<uint8_t> got;
+    while (got.size() < pairs.size()) {
+        auto b = readBlock(63);
+        ASSERT_FALSE(b.empty());
+        EXPECT_EQ(b.size() % 2, 0u);
+        EXPECT_LT(b.size(), 63u);
+        c.write({ACK});
+        got.insert(got.end(), b.begin(), b.end());
+    }
+    EXPECT_EQ(got, pairs);
+}
+
+namespace {
+
+// Pairs per telegram of a generated stream without buffer-full marks.
+std::map<size_t, size_t> telegramLengths(const TrafficOptions& o, size_t pairs, double* bytesPerTelegram) {
+    TrafficGenerator g(o);
+    std::vector<uint8_t> out;
+    g.generate(pairs, out);
+    std::map<size_t, size_t> lengths;
+    size_t len = 0, telegrams = 0;
+    for (size_t i = 0; i < out.size(); i += 2) {
+        if ((out[i] & StatusStart) && len) ++lengths[len], len = 0;
+        if (out[i] & StatusStart) ++telegrams;
+        ++len;
+    }
+    *bytesPerTelegram = double(out.size()) / double(telegrams);
+    return lengths;
+}
+
+}  // namespace
+
+TEST(Traffic, DataBytesRangeSetsTelegramLength) {
+    TrafficOptions o;
+    o.naks = false;
+    o.errors = false;
+    double perTelegram = 0;
+    // The store's 1,600,000 bytes over its 49,999 telegram slots: 32 bytes per telegram.
+    // The built-in mix stays below, so the index fills first.
+    telegramLengths(o, 100000, &perTelegram);
+    EXPECT_LT(perTelegram, 32.0);
+
+    // Exactly 20 data bytes: a write (address, sub-address), a random read (address,
+    // sub-address, read address) or a current-address read (read address).
+    o.dataBytesMin = o.dataBytesMax = 20;
+    for (const auto& [len, n] : telegramLengths(o, 100000, &perTelegram))
+        EXPECT_TRUE(len == 22 || len == 23 || len == 21) << len << " pairs, " << n << " times";
+
+    o.dataBytesMin = 14;
+    o.dataBytesMax = 30;
+    const auto lengths = telegramLengths(o, 100000, &perTelegram);
+    EXPECT_GT(perTelegram, 32.0);  // the buffer fills first
+    EXPECT_EQ(lengths.begin()->first, 15u);
+    EXPECT_EQ(lengths.rbegin()->first, 33u);
+
+    // No data bytes: writes of address and sub-address only, reads still carry one byte.
+    o.dataBytesMin = o.dataBytesMax = 0;
+    for (const auto& [len, n] : telegramLengths(o, 10000, &perTelegram))
+        EXPECT_TRUE(len == 2 || len == 4) << len << " pairs, " << n << " times";
 }

@@ -110,6 +110,8 @@ TEST_F(Bus, StatusOnDemandAndMalformedTelegrams) {
     EXPECT_EQ(c.query(",W1,40S00,11"), ",w00");
     EXPECT_EQ(c.query(",W2,40S00,11"), ",w02") << "count and data disagree";
     EXPECT_EQ(c.query(",R1,40SG0"), ",r02");
+    EXPECT_EQ(c.query(",R1,4"), ",r02") << "the device address has two digits";
+    EXPECT_EQ(c.query(",R1,040S00"), ",r02");
     EXPECT_EQ(c.query(",W10,40S00,00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10"), ",w02");
     sim.removeDevice(0x40);
     EXPECT_EQ(c.query(",W00,40,"), ",w01");
