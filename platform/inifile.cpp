@@ -313,9 +313,10 @@ std::string IniDocument::serialize() const {
         text += l.eol;
     }
     if (encoding_ != Encoding::Utf8) {
+        // A character Windows-1252 cannot hold, or Windows-1252 bytes that would read back as
+        // UTF-8 ("Ã¤"): the whole file goes to UTF-8 rather than change its text.
         std::string out;
-        if (utf8ToWindows1252(text, out)) return out;
-        // A character Windows-1252 cannot hold: the whole file goes to UTF-8 rather than lose it.
+        if (utf8ToWindows1252(text, out) && (out == text || !isValidUtf8(out))) return out;
     }
     return bom_ ? "\xEF\xBB\xBF" + text : text;
 }
@@ -375,11 +376,25 @@ std::int32_t IniDocument::readInteger(std::string_view section, std::string_view
     return def;
 }
 
-void IniDocument::insertLine(std::size_t at, Line line) {
+void IniDocument::insertLine(std::size_t at, Line line, std::string_view foldedSection) {
     // A last line without line ending gets one before anything follows it.
     if (at == lines_.size() && !lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = newEol_;
+    // The index is kept up to date rather than rebuilt, so that a series of writes into a
+    // large file stays linear. New sections are only appended and new keys only go into the
+    // first section of their name, so the new line is the first of its name.
+    if (index_.valid) {
+        if (at < lines_.size()) {
+            for (auto& e : index_.sections)
+                if (e.second >= at) ++e.second;
+            for (auto& e : index_.keys)
+                if (e.second >= at) ++e.second;
+        }
+        if (line.kind == Kind::Section)
+            index_.sections.emplace(line.folded, at);
+        else if (line.kind == Kind::Key)
+            index_.keys.emplace(indexKey(foldedSection, line.folded), at);
+    }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
-    index_.valid = false;
 }
 
 void IniDocument::writeString(std::string_view section, std::string_view key, std::string_view value) {
@@ -396,19 +411,20 @@ void IniDocument::writeString(std::string_view section, std::string_view key, st
     }
     const std::string keyText = oneLine(trim(key));
     const std::string sectionText = oneLine(trim(section));
+    const std::string folded = foldCase(sectionText);
     const Index& idx = index();
-    auto sec = idx.sections.find(foldCase(sectionText));
+    auto sec = idx.sections.find(folded);
     if (sec != idx.sections.end()) {
         std::size_t insertAt = sec->second + 1;
         for (std::size_t i = sec->second + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i)
             if (lines_[i].kind == Kind::Key) insertAt = i + 1;
-        insertLine(insertAt, makeLine(keyText + "=" + v, newEol_));
+        insertLine(insertAt, makeLine(keyText + "=" + v, newEol_), folded);
         return;
     }
     if (!lines_.empty() && !trim(lines_.back().text).empty())
-        insertLine(lines_.size(), makeLine("", newEol_));
-    insertLine(lines_.size(), makeLine("[" + sectionText + "]", newEol_));
-    insertLine(lines_.size(), makeLine(keyText + "=" + v, newEol_));
+        insertLine(lines_.size(), makeLine("", newEol_), folded);
+    insertLine(lines_.size(), makeLine("[" + sectionText + "]", newEol_), folded);
+    insertLine(lines_.size(), makeLine(keyText + "=" + v, newEol_), folded);
 }
 
 void IniDocument::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
@@ -417,16 +433,27 @@ void IniDocument::writeInteger(std::string_view section, std::string_view key, s
 
 // ---- files ----
 
-bool loadFile(const std::string& path, IniDocument& doc) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+// Read-only means no write permission for us, or no write bit at all: the latter also holds
+// for root, as a read-only file does for an administrator.
+bool writable(const std::string& path, const struct stat& st) {
+    return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    // Only regular files: a pipe or a device (a project named /dev/zero) would block or never end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return false;
     }
-    std::string bytes;
-    if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<std::size_t>(st.st_size));
+    std::string data;
+    data.reserve(static_cast<std::size_t>(st.st_size));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);
@@ -436,14 +463,14 @@ bool loadFile(const std::string& path, IniDocument& doc) {
             ::close(fd);
             return false;
         }
-        bytes.append(buf, static_cast<std::size_t>(n));
+        data.append(buf, static_cast<std::size_t>(n));
     }
     ::close(fd);
-    doc = IniDocument::parse(bytes);
+    bytes = std::move(data);
     return true;
 }
 
-bool saveFile(const std::string& path, const IniDocument& doc) {
+bool replaceFile(const std::string& path, std::string_view bytes) {
     if (path.empty()) return false;
     std::string target = path;
     struct stat st;
@@ -456,12 +483,14 @@ bool saveFile(const std::string& path, const IniDocument& doc) {
         }
     }
     if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
+        if (!S_ISREG(st.st_mode) || !writable(target, st)) return false;
         exists = true;
     }
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    struct stat dst;
+    if (::stat(dir.c_str(), &dst) != 0 || !S_ISDIR(dst.st_mode) || !writable(dir, dst)) return false;
 
     std::random_device rd;
     std::string tmp;
@@ -474,7 +503,6 @@ bool saveFile(const std::string& path, const IniDocument& doc) {
     }
     if (fd < 0) return false;
 
-    const std::string bytes = doc.serialize();
     bool ok = true;
     for (std::size_t done = 0; ok && done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -493,6 +521,17 @@ bool saveFile(const std::string& path, const IniDocument& doc) {
     if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
     if (!ok) ::unlink(tmp.c_str());
     return ok;
+}
+
+bool loadFile(const std::string& path, IniDocument& doc) {
+    std::string bytes;
+    if (!readWholeFile(path, bytes)) return false;
+    doc = IniDocument::parse(bytes);
+    return true;
+}
+
+bool saveFile(const std::string& path, const IniDocument& doc) {
+    return replaceFile(path, doc.serialize());
 }
 
 IniFile::IniFile(std::string path) : path_(std::move(path)) {

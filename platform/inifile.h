@@ -10,7 +10,8 @@
 // Files are 8-bit text: a file that is valid UTF-8 is read as UTF-8, else as Windows-1252.
 // Text inside this layer and at its interface is always UTF-8. A file is written back in the
 // encoding it had; a new file (or one of plain ASCII) in Windows-1252 when all its text fits,
-// else UTF-8 (also when a Windows-1252 file gets a value it cannot hold). New files get CRLF.
+// else UTF-8 (also when a Windows-1252 file gets a value it cannot hold, and when its
+// Windows-1252 bytes would read back as UTF-8). New files get CRLF.
 //
 // IniDocument is pure (no I/O). The file functions read and write whole files; a write goes
 // to a temporary file in the same folder that then replaces the file, so a failed write
@@ -86,7 +87,7 @@ class IniDocument {
     static Line makeLine(std::string text, std::string eol);
     const Index& index() const;
     std::optional<std::size_t> findKey(std::string_view section, std::string_view key) const;
-    void insertLine(std::size_t at, Line line);
+    void insertLine(std::size_t at, Line line, std::string_view foldedSection);
 
     std::vector<Line> lines_;
     Encoding encoding_ = Encoding::Ascii;
@@ -95,10 +96,19 @@ class IniDocument {
     mutable Index index_;
 };
 
+// The bytes of a whole file. False (bytes untouched) when it does not exist, is no regular
+// file (a folder, a pipe, a device) or cannot be read.
+bool readWholeFile(const std::string& path, std::string& bytes);
+// Replaces the file's contents through a temporary file in the same folder, keeping its mode
+// and writing through a symbolic link: the file is either the old one or the complete new one.
+// False when it cannot be written: missing or read-only folder, read-only file (no write bit
+// counts for root too), not a regular file, full disk.
+bool replaceFile(const std::string& path, std::string_view bytes);
+
 // Reads a whole file into doc. False (doc untouched) when it does not exist or cannot be read.
 bool loadFile(const std::string& path, IniDocument& doc);
-// Writes doc to path through a temporary file in the same folder. False when the file cannot be
-// written (missing folder, read-only file, full disk); the old file then stays as it was.
+// Writes doc to path with replaceFile. False when the file cannot be written; the old file
+// then stays as it was.
 bool saveFile(const std::string& path, const IniDocument& doc);
 
 // A file opened for a series of reads and writes (the class library's INI object): load at

@@ -1,13 +1,11 @@
 #include "configfile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <random>
 
 #include "dialogseam.h"
 #include "inifile.h"
@@ -25,48 +23,10 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-// Copies src over dst through a temporary file beside dst: dst is either the old file or the
-// complete copy, never a partial one.
+// Copies src over dst: dst is either the old file or the complete copy, never a partial one.
 bool copyFile(const std::string& src, const std::string& dst) {
-    const int in = ::open(src.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    std::random_device rd;
-    std::string tmp;
-    int out = -1;
-    for (int attempt = 0; attempt < 20 && out < 0; ++attempt) {
-        tmp = dst + ".tmp" + std::to_string(rd() % 1000000);
-        out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (out < 0 && errno != EEXIST) break;
-    }
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
-    char buf[65536];
-    for (;;) {
-        ssize_t n = ::read(in, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < n;) {
-            const ssize_t w = ::write(out, buf + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0)
-                ok = false;
-            else
-                done += w;
-        }
-        if (!ok) break;
-    }
-    ::close(in);
-    if (ok && ::fsync(out) != 0) ok = false;
-    if (::close(out) != 0) ok = false;
-    if (ok && ::rename(tmp.c_str(), dst.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    std::string bytes;
+    return ini::readWholeFile(src, bytes) && ini::replaceFile(dst, bytes);
 }
 
 // Renames without replacing an existing file (a set-aside file is never overwritten).

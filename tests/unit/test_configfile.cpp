@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -437,6 +438,29 @@ TEST_F(ConfigFile, SaveIntoAnImpossiblePlaceShowsTheErrorBox) {
     EXPECT_FALSE(SaveProjectFile(project("c.kvo"), host));
     expectErrorBox();
     EXPECT_FALSE(fs::exists(project("c.kvo")));
+}
+
+TEST_F(ConfigFile, ReadOnlyProjectFolderOrFileShowsTheErrorBox) {
+    // Read-only by its mode bits, which hold for root too.
+    const std::string a = project("a.kvo");
+    writeBytes(a, kRequired);
+    writeBytes(project("a.~kvo"), "alt");
+    ::chmod((root / "Data").c_str(), 0555);
+    const bool ok = SaveProjectFile(a, host);
+    ::chmod((root / "Data").c_str(), 0755);
+    EXPECT_FALSE(ok);
+    expectErrorBox();
+    EXPECT_EQ(readBytes(a), kRequired);
+    EXPECT_EQ(readBytes(project("a.~kvo")), "alt");
+    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "", host.cfg), a);
+    EXPECT_EQ(fileCount(), 3u);
+
+    asked.clear();
+    ::chmod(a.c_str(), 0444);
+    EXPECT_FALSE(SaveProjectFile(a, host));
+    expectErrorBox();
+    EXPECT_EQ(readBytes(a), kRequired);
+    EXPECT_EQ(readBytes(project("a.~kvo")), kRequired);  // the "~" copy is made before the failure
 }
 
 TEST_F(ConfigFile, FailedWriteKeepsOldFileAndTilde) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 
 #include "inifile.h"
@@ -134,6 +135,33 @@ TEST(IniDocument, EncodingOnWrite) {
     auto again = IniDocument::parse(doc.serialize());
     EXPECT_EQ(again.readString("Probe", "Name", ""), "Ω");
     EXPECT_EQ(again.readString("Probe", "weiß (probe 6)", ""), "2");
+
+    // Text whose Windows-1252 bytes form valid UTF-8 ("Ã¤" is C3 A4, read back as "ä") is
+    // written as UTF-8, so that it reads back as it was.
+    IniDocument tricky;
+    tricky.writeString("Projekt", "Verzeichnis", "/daten/Ã¤/");
+    EXPECT_EQ(IniDocument::parse(tricky.serialize()).readString("Projekt", "Verzeichnis", ""), "/daten/Ã¤/");
+}
+
+TEST(IniDocument, ManyWritesKeepEveryKeyFindable) {
+    // Keys inserted into sections in the middle of a file, new sections and replaced values,
+    // checked against a fresh reading of the written text after every step.
+    auto doc = IniDocument::parse("[A]\nk0=0\n\n[B]\nk0=0\n; Ende B\n[a]\nk9=zweites A\n[C]\n");
+    EXPECT_EQ(doc.readString("A", "k9", "-"), "-");  // the second section of a name does not count
+    std::mt19937 rng(11);
+    std::map<std::pair<std::string, std::string>, std::string> written;
+    for (int i = 0; i < 300; ++i) {
+        const std::string sec = std::string(1, "ABCDE"[rng() % 5]);
+        const std::string key = "k" + std::to_string(rng() % 40);
+        const std::string value = std::to_string(i);
+        doc.writeString(rng() % 2 ? sec : std::string(1, static_cast<char>(sec[0] + 32)), key, value);
+        written[{sec, key}] = value;
+        const auto back = IniDocument::parse(doc.serialize());
+        for (const auto& [where, v] : written) {
+            ASSERT_EQ(doc.readString(where.first, where.second, "-"), v) << i;
+            ASSERT_EQ(back.readString(where.first, where.second, "-"), v) << i;
+        }
+    }
 }
 
 TEST(IniDocument, GarbageDoesNotBreakParsing) {
@@ -204,6 +232,31 @@ TEST(IniFiles, FailedWritesAreReportedAndLeaveNothingBehind) {
     for (auto& e : fs::directory_iterator(t.dir)) (void)e, ++count;
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(ini::GetPrivateProfileString("A", "b", "def", t.file("dir.kvo")), "def");
+
+    // Neither a pipe nor a device is read (no hang, no endless read) or replaced.
+    ASSERT_EQ(::mkfifo(t.file("pipe.kvo").c_str(), 0644), 0);
+    EXPECT_EQ(ini::GetPrivateProfileString("A", "b", "def", t.file("pipe.kvo")), "def");
+    EXPECT_FALSE(ini::WritePrivateProfileString("A", "b", "c", t.file("pipe.kvo")));
+    EXPECT_EQ(ini::GetPrivateProfileString("A", "b", "def", "/dev/zero"), "def");
+}
+
+TEST(IniFiles, ReadOnlyFileOrFolderIsNotWritten) {
+    // Read-only means no write bit, also for root (the tests run as root).
+    TempDir t;
+    const std::string file = t.file("ro.kvo");
+    writeBytes(file, "[A]\nk=1\n");
+    ::chmod(file.c_str(), 0444);
+    EXPECT_FALSE(ini::WritePrivateProfileString("A", "k", "2", file));
+    EXPECT_EQ(readBytes(file), "[A]\nk=1\n");
+
+    fs::create_directory(t.file("ro"));
+    const std::string inside = t.file("ro") + "/a.kvo";
+    writeBytes(inside, "[A]\nk=1\n");
+    ::chmod(t.file("ro").c_str(), 0555);
+    EXPECT_FALSE(ini::WritePrivateProfileString("A", "k", "2", inside));
+    EXPECT_FALSE(ini::WritePrivateProfileString("A", "k", "2", t.file("ro") + "/neu.kvo"));
+    EXPECT_EQ(readBytes(inside), "[A]\nk=1\n");
+    ::chmod(t.file("ro").c_str(), 0755);
 }
 
 TEST(IniFiles, WritesThroughSymlinkAndKeepsMode) {
