@@ -184,6 +184,14 @@ int32_t effectiveBlockSize() {
     return (b > 0 && b <= kMaxBlockSize) ? b : 0;
 }
 
+// A process that ends (or unloads the library) with the port still open must not
+// leave a running receive thread behind: destroying a joinable std::thread would
+// abort the process, and the thread would read state that is being torn down.
+// Defined after all library state, so it is destroyed before any of it.
+struct CloseAtUnload {
+    ~CloseAtUnload() { VlCOMClosePort(); }
+} closeAtUnload;
+
 // Load hook: nothing to set up; all state starts zero or empty.
 __attribute__((constructor)) void LibMain() {}
 

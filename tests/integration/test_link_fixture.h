@@ -63,6 +63,7 @@ class LinkTest : public ::testing::Test {
   protected:
     std::string dir;
     std::unique_ptr<rafusim::Simulator> sim;
+    long liveStrings = 0;  // OLE strings alive before the test; the helpers free theirs
 
     virtual rafusim::Simulator::Options options() {
         rafusim::Simulator::Options o;
@@ -76,6 +77,7 @@ class LinkTest : public ::testing::Test {
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
         setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
+        liveStrings = OleStrLiveCount();
         sim = std::make_unique<rafusim::Simulator>(options());
         ASSERT_TRUE(sim->start()) << sim->lastError();
     }
@@ -83,6 +85,9 @@ class LinkTest : public ::testing::Test {
     void TearDown() override {
         VlCOMClosePort();
         SysFreeString(asGetRxBinBuf());
+        // Every string the library handed out was freed, and every caller string it
+        // replaced was freed by the library.
+        EXPECT_EQ(OleStrLiveCount(), liveStrings);
         sim.reset();
         std::string cmd = "rm -rf '" + dir + "'";
         EXPECT_EQ(system(cmd.c_str()), 0);

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "../unit/test_link_portholder.h"
 #include "test_link_fixture.h"
 
 using namespace linktest;
@@ -49,11 +50,7 @@ TEST(LinkLibrary, ExportsExactlyItsInterface) {
                                        "VlCOMAntwortTelegram", "VlCOMBinEmpfang", "asGetRxBinBuf",
                                        "VlCOMQuitRxBin"};
     for (const std::string& n : names) EXPECT_TRUE(all.count(n)) << "extra export " << n;
-    for (const std::string& n : all) {
-        if (n != "VlCOMPortSetup") {
-            EXPECT_TRUE(names.count(n)) << "missing export " << n;
-        }
-    }
+    for (const std::string& n : all) EXPECT_TRUE(names.count(n)) << "missing export " << n;
 }
 
 TEST_F(Port, SelectTestsThePortWithoutKeepingIt) {
@@ -80,26 +77,11 @@ TEST_F(Port, SelectTestsThePortWithoutKeepingIt) {
     EXPECT_EQ(select("COM5"), 1);
 
     // Another process holds it.
-    int ready[2], release[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(release), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        int fd = ::open(sim->slavePath().c_str(), O_RDWR | O_NOCTTY);
-        char c = (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ? 1 : 0;
-        (void)!write(ready[1], &c, 1);
-        (void)!read(release[0], &c, 1);
-        _exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, 1);
+    OtherProcessHoldsPort other(sim->slavePath());
+    ASSERT_TRUE(other.holding());
     EXPECT_EQ(select("COM5"), 0);
     EXPECT_EQ(VlCOMOpenPort(), 0);
-    ASSERT_EQ(write(release[1], "x", 1), 1);
-    waitpid(child, nullptr, 0);
-    for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
+    other.release();
     EXPECT_EQ(select("COM5"), 1);
 }
 
@@ -110,6 +92,8 @@ TEST_F(Port, OpenAsksTheBlockSize) {
     sim->setBlockSize(32);
     EXPECT_EQ(VlCOMOpenPort(), 32);
     EXPECT_EQ(countQueries(*sim), 2);
+    sim->setBlockSizeReply("x");
+    EXPECT_EQ(VlCOMOpenPort(), 0);  // while open, no block size gives 0, not 1
     VlCOMClosePort();
 
     sim->setBlockSizeReply("x");
@@ -139,6 +123,19 @@ TEST_F(Port, CloseEndsTheThreadAndReopenStartsANewOne) {
     EXPECT_NE(again, during);  // a new receive thread
     EXPECT_EQ(countQueries(*sim), 2);
     EXPECT_EQ(send("x"), 0);  // and it works
+}
+
+TEST_F(Port, ProcessMayEndWithThePortOpen) {
+    // A child that opens the port and exits without closing it ends normally; the
+    // adapter simulator of this process answers its block-size query.
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) exit(openPort() == 64 ? 0 : 3);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(select("COM5"), 1);  // and the port was given back
 }
 
 TEST_F(Port, CloseOnABusyLineStillReturns) {

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "serialport.h"
+#include "test_link_portholder.h"
 
 using serial::OpenResult;
 using serial::SerialPort;
@@ -113,28 +114,11 @@ TEST_F(SerialPortTest, ProbeTellsFreeInUseAbsentAndFiles) {
     EXPECT_EQ(serial::probePort("COM3"), OpenResult::Ok);
 
     // Another process holds it.
-    int ready[2], release[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(release), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        int fd = ::open(pty.slave.c_str(), O_RDWR | O_NOCTTY);
-        int ok = (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ? 1 : 0;
-        char c = static_cast<char>(ok);
-        (void)!write(ready[1], &c, 1);
-        (void)!read(release[0], &c, 1);
-        _exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, 1);
+    OtherProcessHoldsPort other(pty.slave);
+    ASSERT_TRUE(other.holding());
     EXPECT_EQ(serial::probePort("COM3"), OpenResult::InUse);
-    ASSERT_EQ(write(release[1], "x", 1), 1);
-    int status = 0;
-    waitpid(child, &status, 0);
+    other.release();
     EXPECT_EQ(serial::probePort("COM3"), OpenResult::Ok);
-    for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
 
     // A disk file and a directory are not ports; /dev/null is no terminal.
     std::string file = dir + "/data.bin";
