@@ -6,6 +6,7 @@
 // no dialog is shown and the caller's values come back unchanged.
 #include "linkstate.h"
 
+#include <qdrawutil.h>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -14,9 +15,11 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QPainter>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QThread>
 
 #include <string>
@@ -100,6 +103,28 @@ class DialogUnits {
     int baseY_ = 1;
 };
 
+// A group box drawn as a dialog template draws it: the frame line runs through the middle of
+// the title, so the controls placed below the title's top stand inside the frame.
+class TemplateGroupBox : public QGroupBox {
+  public:
+    TemplateGroupBox(const QString& title, QWidget* parent) : QGroupBox(title, parent) {
+        setFocusPolicy(Qt::NoFocus);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QFontMetrics fm(font());
+        // An etched frame, as the platform's dialogs draw group boxes.
+        qDrawShadeRect(&p, rect().adjusted(0, fm.height() / 2, 0, 0), palette(), true, 1, 0);
+        const QRect text(fm.averageCharWidth(), 0, fm.horizontalAdvance(title()) + 4, fm.height());
+        p.fillRect(text, palette().window());
+        style()->drawItemText(&p, text, Qt::AlignCenter, palette(), isEnabled(), title(),
+                              QPalette::WindowText);
+    }
+};
+
 class PortDialog : public QDialog {
   public:
     PortDialog() {
@@ -126,7 +151,7 @@ class PortDialog : public QDialog {
         list_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         list_->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
-        auto* portGroup = new QGroupBox(QStringLiteral("Serieller Port"), this);
+        auto* portGroup = new TemplateGroupBox(QStringLiteral("Serieller Port"), this);
         place(portGroup, IdPortGroup, 10, 10, 120, 100);
 
         const int baudRows[][2] = {{20, 50}, {35, 45}, {50, 45}, {65, 45}, {80, 45}, {95, 45}};
@@ -137,7 +162,7 @@ class PortDialog : public QDialog {
             baud_[i] = rb;
         }
 
-        auto* baudGroup = new QGroupBox(QStringLiteral("Baudrate"), this);
+        auto* baudGroup = new TemplateGroupBox(QStringLiteral("Baudrate"), this);
         place(baudGroup, IdBaudGroup, 145, 10, 70, 100);
 
         auto* cancel = new QPushButton(QStringLiteral("Abbruch"), this);
@@ -151,8 +176,6 @@ class PortDialog : public QDialog {
         // The frames stand behind the controls they surround, so clicks reach those.
         portGroup->lower();
         baudGroup->lower();
-        portGroup->setFocusPolicy(Qt::NoFocus);
-        baudGroup->setFocusPolicy(Qt::NoFocus);
 
         connect(cancel, &QPushButton::clicked, this, [this] { command(IdCancel); });
         connect(ok, &QPushButton::clicked, this, [this] { command(IdOk); });
@@ -194,9 +217,15 @@ class PortDialog : public QDialog {
     }
 
     void keyPressEvent(QKeyEvent* e) override {
-        // No button is the cancel button: Escape ends nothing.
+        // No button is the cancel or the default button: Escape ends nothing, and Enter
+        // presses only a push button that has the focus.
         if (e->key() == Qt::Key_Escape) {
             e->accept();
+            return;
+        }
+        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->modifiers()) {
+            e->accept();
+            if (auto* b = qobject_cast<QPushButton*>(focusWidget())) b->click();
             return;
         }
         QDialog::keyPressEvent(e);

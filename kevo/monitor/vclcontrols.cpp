@@ -66,19 +66,15 @@ class RightPressWindowFilter : public QObject {
         if (e->type() != QEvent::MouseButtonPress && e->type() != QEvent::MouseButtonDblClick) return false;
         auto* me = static_cast<QMouseEvent*>(e);
         if (me->button() != Qt::RightButton || !top_) return false;
+        // Only the control right under the mouse: a press on another control that stands
+        // inside a registered one (a list inside a group box) is that control's own.
         QWidget* w = top_->childAt(me->position().toPoint());
         if (!w) w = top_;
-        for (; w; w = w->parentWidget()) {
-            auto it = rightHandlers().find(w);
-            if (it != rightHandlers().end()) {
-                if (!w->isEnabled()) return false;
-                auto fn = it->second;  // the handler may change the registry
-                if (fn) fn();
-                return true;
-            }
-            if (w == top_) break;
-        }
-        return false;
+        auto it = rightHandlers().find(w);
+        if (it == rightHandlers().end() || !w->isEnabled()) return false;
+        auto fn = it->second;  // the handler may change the registry
+        if (fn) fn();
+        return true;
     }
 
   private:
@@ -127,7 +123,7 @@ void onRightPress(QWidget* w, std::function<void()> fn) {
 RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget* parent)
     : QGroupBox(caption, parent) {
     auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(8, 4, 8, 4);
+    lay->setContentsMargins(6, 2, 6, 2);
     lay->setSpacing(2);
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], this);

@@ -34,11 +34,10 @@ void setItemIndex(QComboBox* list, int index);
 // Runs fn each time the focus leaves w for another control of its window.
 void onExit(QWidget* w, std::function<void()> fn);
 
-// Runs fn for the press of the right mouse button over w (or one of its children that is
-// not itself registered) and swallows the press, so that it moves no focus and toggles
-// nothing. The window filter that does this is installed on w's top-level window when it is
-// first shown; the press must come through the window (as real input and QTest's window
-// overloads deliver it).
+// Runs fn for the press of the right mouse button on w itself (not on a control inside it)
+// and swallows the press, so that it moves no focus and toggles nothing. The window filter
+// that does this is installed on w's top-level window when it is first shown; the press
+// must come through the window (as real input and QTest's window overloads deliver it).
 void onRightPress(QWidget* w, std::function<void()> fn);
 
 // A group box whose radio buttons form one choice with an item index.

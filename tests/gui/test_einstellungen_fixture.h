@@ -140,11 +140,13 @@ class SettingsDialogTest : public ::testing::Test {
         QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
     }
 
-    // A right-button press and release as real input delivers it: through the window.
-    void rightClick(QWidget* w) {
+    // A right-button press and release as real input delivers it: through the window; at the
+    // middle of w unless a point of w is given.
+    void rightClick(QWidget* w, QPoint pos = QPoint(-1, -1)) {
         showPageOf(w);
         QWindow* win = dlg->windowHandle();
-        const QPoint at = w->mapTo(dlg.get(), QPoint(w->width() / 2, w->height() / 2));
+        if (pos == QPoint(-1, -1)) pos = QPoint(w->width() / 2, w->height() / 2);
+        const QPoint at = w->mapTo(dlg.get(), pos);
         QTest::mouseClick(win, Qt::RightButton, {}, at);
     }
 

@@ -22,7 +22,56 @@ QColor textColor(QWidget* w) {
 QColor background(QWidget* w) {
     return w->palette().color(QPalette::Window);
 }
+
+std::string describe(QWidget* w) {
+    QString text;
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+    if (auto* l = qobject_cast<QLabel*>(w)) text = l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
+    return s8(w->objectName() + " \"" + text + "\"");
+}
+
+// Collects controls that leave their frame, show only part of their caption or overlap a
+// neighbour, in parent and the group boxes and panels inside it.
+void collectLayoutFaults(QWidget* parent, std::vector<std::string>& faults) {
+    QRect area = parent->rect();
+    if (auto* g = qobject_cast<QGroupBox*>(parent)) area = g->contentsRect();
+    std::vector<QWidget*> kids;
+    for (QObject* o : parent->children())
+        if (auto* w = qobject_cast<QWidget*>(o); w && !w->isWindow() && !w->isHidden()) kids.push_back(w);
+    for (size_t i = 0; i < kids.size(); ++i) {
+        QWidget* w = kids[i];
+        if (!area.contains(w->geometry())) faults.push_back(describe(w) + " leaves its frame");
+        const bool captioned =
+            (qobject_cast<QAbstractButton*>(w) && !qobject_cast<QAbstractButton*>(w)->text().isEmpty()) ||
+            (qobject_cast<QLabel*>(w) && !qobject_cast<QLabel*>(w)->text().isEmpty()) ||
+            qobject_cast<QComboBox*>(w);
+        const QSize hint = w->sizeHint();
+        if (captioned && (hint.width() > w->width() || hint.height() > w->height()))
+            faults.push_back(describe(w) + " is cut");
+        for (size_t j = i + 1; j < kids.size(); ++j)
+            if (w->geometry().intersects(kids[j]->geometry()))
+                faults.push_back(describe(w) + " overlaps " + describe(kids[j]));
+        if (qobject_cast<QGroupBox*>(w) || w->metaObject() == &QFrame::staticMetaObject)
+            collectLayoutFaults(w, faults);
+    }
+}
 }  // namespace
+
+// ------------------------------------------------------------ layout
+
+TEST_F(SettingsDialogTest, EveryControlShowsItsWholeCaptionInsideItsFrame) {
+    open();
+    std::vector<std::string> faults;
+    collectLayoutFaults(dlg.get(), faults);
+    for (int i = 0; i < dlg->PC_Einstellungen->count(); ++i) {
+        dlg->PC_Einstellungen->setCurrentIndex(i);
+        QApplication::processEvents();
+        collectLayoutFaults(dlg->PC_Einstellungen->widget(i), faults);
+    }
+    EXPECT_EQ(faults, std::vector<std::string>{});
+    pressCancel();
+}
 
 // ------------------------------------------------------------ master clock list
 
@@ -242,9 +291,20 @@ TEST_F(SettingsDialogTest, RightPressAssignsAColourOnlyAfterOneWasChosen) {
     rightClick(dlg->CBWriteData);
     EXPECT_EQ(dlg->WorkingSettings.ColorFromMaster, fromMaster);
 
+    // The colour box names its colours in German and yields them as COLORREF.
+    ASSERT_EQ(dlg->CBTextfarbe->count(), 20);
+    EXPECT_EQ(dlg->CBTextfarbe->itemText(0), "Schwarz");
+    EXPECT_EQ(dlg->CBTextfarbe->itemText(11), "Gelb");
+    EXPECT_EQ(dlg->CBTextfarbe->itemText(16), "Dollargrün");
+    EXPECT_EQ(dlg->CBTextfarbe->itemData(16).toUInt(), 0xC0DCC0u);
+    EXPECT_EQ(dlg->CBTextfarbe->itemText(19), "Mittelgrau");
     focus(dlg->CBTextfarbe);
-    choose(dlg->CBTextfarbe, 11);  // Yellow
+    choose(dlg->CBTextfarbe, 11);  // "Gelb"
     EXPECT_EQ(dlg->ColorAssignArmed, 1);
+    // A right press on the colour box itself is no press on the group's free area.
+    const std::int32_t backgroundBefore = dlg->WorkingSettings.ColorBackground;
+    rightClick(dlg->CBTextfarbe);
+    EXPECT_EQ(dlg->WorkingSettings.ColorBackground, backgroundBefore);
     const bool checkedBefore = dlg->CBDeviceadresse->isChecked();
     rightClick(dlg->CBDeviceadresse);
     rightClick(dlg->CBSubadresse);
@@ -255,8 +315,9 @@ TEST_F(SettingsDialogTest, RightPressAssignsAColourOnlyAfterOneWasChosen) {
     EXPECT_EQ(textColor(dlg->CBDeviceadresse), QColor(255, 255, 0));
 
     // The background role colours the whole group.
-    choose(dlg->CBTextfarbe, 15);  // White
-    rightClick(dlg->GBFarbAttribute);
+    choose(dlg->CBTextfarbe, 15);  // "Weiß"
+    rightClick(dlg->GBFarbAttribute,
+               QPoint(dlg->GBFarbAttribute->width() - 8, dlg->GBFarbAttribute->height() - 8));
     EXPECT_EQ(dlg->WorkingSettings.ColorBackground, 0xFFFFFF);
     EXPECT_EQ(background(dlg->CBReadData), QColor(255, 255, 255));
     EXPECT_EQ(background(dlg->LDefaultColor), QColor(255, 255, 255));
@@ -347,22 +408,67 @@ TEST_F(SettingsDialogTest, DeviceInformationAndBaudRateText) {
 }
 
 TEST_F(SettingsDialogTest, ProjectDirectoryChooser) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid() && QDir(tmp.path()).mkdir("Projekte"));
+    const std::string chosen = s8(tmp.path()) + "/Projekte";
     open();
     EXPECT_EQ(dlg->LE_ProjektDir->text(), "/tmp/kevo-test/Data/");
-    answers.push_back([](const dialogs::Request&) {
-        return dialogs::Response{dialogs::mrOk, "/home/u/Projekte"};
-    });
+    answers.push_back([chosen](const dialogs::Request&) { return dialogs::Response{dialogs::mrOk, chosen}; });
     click(dlg->BB_SetProjDir);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].kind, dialogs::Kind::SelectDir);
     EXPECT_EQ(asked[0].value, "/tmp/kevo-test/Data/");
-    EXPECT_EQ(dlg->WorkingSettings.ProjectDir, "/home/u/Projekte/");
-    EXPECT_EQ(dlg->LE_ProjektDir->text(), "/home/u/Projekte/");
+    EXPECT_EQ(dlg->WorkingSettings.ProjectDir, chosen + "/");
+    EXPECT_EQ(dlg->LE_ProjektDir->text(), QString::fromStdString(chosen + "/"));
 
     click(dlg->BB_SetProjDir);  // cancelled: nothing changes
-    EXPECT_EQ(dlg->WorkingSettings.ProjectDir, "/home/u/Projekte/");
+    EXPECT_EQ(dlg->WorkingSettings.ProjectDir, chosen + "/");
     EXPECT_EQ(pressOk(), 1);
-    EXPECT_EQ(projectDir, "/home/u/Projekte/");
+    EXPECT_EQ(projectDir, chosen + "/");
+}
+
+TEST_F(SettingsDialogTest, ChooserCreatesAMissingDirectoryAfterConfirmation) {
+    QTemporaryDir tmp;
+    ASSERT_TRUE(tmp.isValid());
+    const std::string missing = s8(tmp.path()) + "/neu/Projekte";
+    auto choose = [this](const std::string& dir) {
+        answers.push_back([dir](const dialogs::Request&) { return dialogs::Response{dialogs::mrOk, dir}; });
+    };
+    auto reply = [this](int result) {
+        answers.push_back([result](const dialogs::Request&) { return dialogs::Response{result, {}}; });
+    };
+    open();
+    choose(missing);
+    reply(dialogs::mrNo);
+    click(dlg->BB_SetProjDir);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].type, dialogs::MsgType::Confirmation);
+    EXPECT_EQ(asked[1].buttons, unsigned(dialogs::mbYes | dialogs::mbNo));
+    EXPECT_NE(asked[1].text.find(missing), std::string::npos);
+    EXPECT_FALSE(QDir(QString::fromStdString(missing)).exists());
+    EXPECT_EQ(dlg->WorkingSettings.ProjectDir, "/tmp/kevo-test/Data/");
+
+    choose(missing);
+    reply(dialogs::mrYes);
+    click(dlg->BB_SetProjDir);
+    EXPECT_TRUE(QDir(QString::fromStdString(missing)).exists());
+    EXPECT_EQ(dlg->WorkingSettings.ProjectDir, missing + "/");
+    EXPECT_EQ(dlg->LE_ProjektDir->text(), QString::fromStdString(missing + "/"));
+
+    // A directory that cannot be created (below a file) is the chooser's error: once more
+    // from the program's data folder.
+    QFile file(tmp.path() + "/datei");
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    asked.clear();
+    choose(s8(tmp.path()) + "/datei/sub");
+    reply(dialogs::mrYes);
+    click(dlg->BB_SetProjDir);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[2].kind, dialogs::Kind::SelectDir);
+    EXPECT_EQ(asked[2].value, "/opt/kevo/Data/");
+    EXPECT_EQ(dlg->WorkingSettings.ProjectDir, "/opt/kevo/Data/");
+    pressCancel();
 }
 
 TEST_F(SettingsDialogTest, FailingChooserTriesOnceMoreFromTheProgramsDataFolder) {
@@ -437,4 +543,33 @@ TEST_F(ConnectionTest, CancelKeepsTheWorkingPortAndOkWithNoPortShowsTheStoredOne
     EXPECT_EQ(dlg->WorkingSettings.BaudRate, 57600);
     EXPECT_EQ(dlg->L_VBaud->text(), "57600");
     EXPECT_EQ(pressOk(), 6);
+}
+
+TEST_F(ConnectionTest, EnterPressesOnlyAButtonThatHasTheFocus) {
+    open();
+    int portDialogs = 0;
+    QTimer watch;
+    watch.setInterval(10);
+    QObject::connect(&watch, &QTimer::timeout, [&portDialogs] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d || d->windowTitle() != "COM-Port Setup") return;
+        ++portDialogs;
+        d->done(0);
+    });
+    watch.start();
+    focus(dlg->LE_ProjektDir);
+    QTest::keyClick(dlg->LE_ProjektDir, Qt::Key_Return);
+    focus(dlg->LE_FilterByte);
+    QTest::keyClick(dlg->LE_FilterByte, Qt::Key_Return);
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(portDialogs, 0);
+    EXPECT_TRUE(asked.empty());
+
+    focus(dlg->BB_Connection);
+    QTest::keyClick(dlg->BB_Connection, Qt::Key_Return);
+    EXPECT_EQ(portDialogs, 1);
+    focus(dlg->BB_Ok);
+    QTest::keyClick(dlg->BB_Ok, Qt::Key_Return);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), 6);
 }

@@ -2,6 +2,7 @@
 // adapter simulator's ptys as ports and a second process holding a port.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -242,6 +243,12 @@ TEST_F(PortSetupTest, LayoutCaptionsAndButtons) {
         EXPECT_EQ(chain[6], baud(d, 1008));
         EXPECT_EQ(chain[7], button(d, 1009));
         EXPECT_EQ(chain[8], button(d, 1010));
+        // Every caption is shown whole.
+        for (int id = 1003; id <= 1010; ++id) {
+            auto* w = d->findChild<QAbstractButton*>(QString::number(id));
+            ASSERT_TRUE(w) << id;
+            EXPECT_LE(w->sizeHint().width(), w->width()) << id;
+        }
         // Escape and Enter end nothing: neither button is the cancel or the default one.
         QTest::keyClick(d, Qt::Key_Escape);
         QTest::keyClick(list(d), Qt::Key_Return);
@@ -280,6 +287,15 @@ TEST_F(PortSetupTest, OkWithNothingSelectedGivesTheEmptyNameAndKeepsAnOddRate) {
     EXPECT_EQ(sel, "<none>");
     EXPECT_TRUE(r.portNull);
     EXPECT_EQ(r.baud, 4711);
+}
+
+TEST_F(PortSetupTest, EnterPressesTheButtonThatHasTheFocus) {
+    makePorts({1, 2});
+    const SetupResult r = run("COM9", 9600, [&](QDialog* d) {
+        button(d, 1010)->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button(d, 1010), Qt::Key_Return);
+    });
+    EXPECT_TRUE(r.portNull);  // "Ok" with no entry selected, not the caller's "COM9"
 }
 
 TEST_F(PortSetupTest, UsbStandsFor921600AndTheUsersChoiceComesBack) {
