@@ -35,7 +35,10 @@ TEST_F(Telegrams, FramesAndChecksumsOnTheWire) {
     sim->clearLog();
     EXPECT_EQ(send("%", &frame), 0);
     EXPECT_EQ(frame, (std::string{char(STX), '%', char(ETX), 0x70}));
-    // The simulator answers "%" with the block size, which the library acknowledges.
+    // The simulator answers "%" with the block size, which the library acknowledges and
+    // keeps for the next wait.
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "x40");
+    EXPECT_TRUE(waitUntil([&] { return sim->rawReceived().size() > frame.size(); }));
     EXPECT_EQ(str(sim->rawReceived()), frame + char(ACK));
 
     // Payload bytes above 0x7E pass unchanged in both directions.
@@ -103,16 +106,18 @@ TEST_F(Telegrams, OnlyTheLastOfTwoUntakenAnswersComes) {
 TEST_F(Telegrams, ControlByteBetweenEtxAndChecksum) {
     sim->setReply("?", "answer");
     sim->controlByteBeforeChecksum(ACK);
+    const size_t acked = sim->stats().replyAcks;
     EXPECT_EQ(query("?"), "answer");
+    ASSERT_TRUE(waitUntil([&] { return sim->stats().replyAcks > acked; }));
     // The same by hand with an ESC, which must not be taken for the checksum.
     std::vector<uint8_t> f = rafusim::frameText("late");
     f.insert(f.end() - 1, rafusim::ESC);
     sim->clearLog();
     sim->sendRaw(f);
-    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "late");
-    // The ACK follows the answer on the wire.
+    // The telegram is acknowledged on the wire and its answer waits in the slot.
     EXPECT_TRUE(waitUntil([&] { return !sim->rawReceived().empty(); }));
     EXPECT_EQ(sim->rawReceived(), (std::vector<uint8_t>{ACK}));
+    EXPECT_EQ(take(VlCOMTelegramEmpfang()), "late");
 }
 
 TEST_F(Telegrams, BlockInsideAnUnfinishedTelegram) {
@@ -132,8 +137,10 @@ TEST_F(Telegrams, BlockInsideAnUnfinishedTelegram) {
     raw2.insert(raw2.end(), tail2.begin(), tail2.end());
 
     sim->sendRaw(raw);
+    ASSERT_TRUE(waitUntil([&] { return sim->rawReceived().size() >= 2; }));  // block and telegram
     EXPECT_EQ(take(VlCOMTelegramEmpfang()), "cd");
     sim->sendRaw(raw2);
+    ASSERT_TRUE(waitUntil([&] { return sim->rawReceived().size() >= 4; }));
     EXPECT_EQ(take(VlCOMTelegramEmpfang()), "z");
     std::string bin;
     waitUntil([&] {
