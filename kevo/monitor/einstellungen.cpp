@@ -22,6 +22,7 @@
 #include "deviceinfo.h"
 #include "dialogseam.h"
 #include "iictexte.h"
+#include "kevoapplication.h"
 #include "masterclock.h"
 #include "numbertext.h"
 #include "projectsettings.h"
@@ -73,13 +74,13 @@ const NamedColor kColorBoxColors[] = {
 };
 
 // Errors of a handler (the runtime's conversion error, a failing chooser) are reported as
-// the event loop reports them, in an error box; the handler's change is then not made.
+// the event loop reports them, in its error box; the handler's change is then not made.
 template <typename F>
 void guarded(F&& fn) {
     try {
         fn();
-    } catch (const std::exception& e) {
-        dialogs::messageDlgPos(e.what(), dialogs::MsgType::Error, dialogs::mbOK);
+    } catch (...) {
+        ShowException(std::current_exception());
     }
 }
 
@@ -91,10 +92,9 @@ void limitTyping(QLineEdit* e, std::int32_t max) {
     std::string t = s8(before);
     try {
         LimitNumberText(t, max);
-    } catch (const EConvertError& err) {
-        const QString good = e->property("numGood").toString();
-        e->setText(good);
-        dialogs::messageDlgPos(err.what(), dialogs::MsgType::Error, dialogs::mbOK);
+    } catch (const EConvertError&) {
+        e->setText(e->property("numGood").toString());
+        ShowException(std::current_exception());
         return;
     }
     const QString now = q(t);

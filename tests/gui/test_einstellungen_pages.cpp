@@ -180,6 +180,7 @@ TEST_F(SettingsDialogTest, LeavingAnEmptyMasterClockListIsReportedAndKeepsTheVal
     focus(dlg->RB_HexMode);
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].type, dialogs::MsgType::Error);
+    EXPECT_EQ(asked[0].caption, "KEVO");  // the event loop's own error box
     EXPECT_EQ(dlg->WorkingSettings.MasterClockHz, 2000000);
     EXPECT_EQ(pressOk(), 6);
 }
