@@ -322,6 +322,12 @@ int main(int argc, char** argv) {
     std::printf(
         "closing hand-overs in the event loop (final decode, footer): %zu, longest %.1f ms, total %.1f ms\n",
         app.closing.v.size(), app.closing.max(), app.closing.mean() * double(app.closing.v.size()));
+    std::printf("  median %.3f ms, p99 %.3f ms, over 16 ms: %zu; in order:", app.closing.percentile(50),
+                app.closing.percentile(99), app.closing.over(16));
+    for (size_t i = 0; i < app.closing.v.size(); ++i)
+        if (i < 4 || i + 8 >= app.closing.v.size() || app.closing.v[i] > 16)
+            std::printf(" [%zu] %.1f", i, app.closing.v[i]);
+    std::printf("\n");
     std::printf(
         "event loop, 1 ms timer: %zu ticks, mean gap %.3f ms, p99 %.3f ms, longest gap %.1f ms (at %.2f s)\n",
         gaps.v.size(), gaps.mean(), gaps.percentile(99), gaps.max(), gapLongestAt / 1000.0);

@@ -67,13 +67,25 @@ void setCaptureLink(const CaptureLink& link) {
     linkTake = link.takeRxBuffer ? link.takeRxBuffer : &defaultTake;
 }
 
-std::string captureDateText() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QLocale locale = QLocale::system();
-    const int weekday = now.date().dayOfWeek() % 7 + 1;  // 1 = Sunday .. 7 = Saturday
+QLocale captureLocale() {
+    QString name;
+    for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
+        name = qEnvironmentVariable(var);
+        if (!name.isEmpty()) break;
+    }
+    const QLocale locale(name.isEmpty() ? QStringLiteral("C") : name);
+    return locale.language() == QLocale::C ? QLocale(QLocale::German, QLocale::Germany) : locale;
+}
+
+std::string captureDateText(const QDateTime& at, const QLocale& locale) {
+    const int weekday = at.date().dayOfWeek() % 7 + 1;  // 1 = Sunday .. 7 = Saturday
     return entry(WeekdayNames, weekday) + " " +
-           locale.toString(now.date(), QLocale::ShortFormat).toStdString() + ", " +
-           locale.toString(now.time(), QLocale::LongFormat).toStdString();
+           locale.toString(at.date(), QLocale::ShortFormat).toStdString() + ", " +
+           locale.toString(at.time(), QLocale::LongFormat).toStdString();
+}
+
+std::string captureDateText() {
+    return captureDateText(QDateTime::currentDateTime(), captureLocale());
 }
 
 std::string captureHeaderLine3() {
@@ -147,6 +159,13 @@ void ThIIcWatch::SyncDecode() {
     DecodeTrace(CaptureRunning.load());
 }
 
+bool ThIIcWatch::SyncCatchUp() {
+    CaptureStore* store = captureStore();
+    if (!store) return false;
+    DecodeTrace(CatchUpLines);
+    return store->DecodePos + 1 < store->BytesUsed.load();
+}
+
 void ThIIcWatch::Execute() {
     // The attributes are built inside the hand-over: the GUI thread owns the decoder state.
     SyncMailbox::instance().Synchronize([] {
@@ -192,6 +211,10 @@ void ThIIcWatch::Execute() {
     }
 
     CaptureRunning = 0;
+    // What the live decode left behind goes in short hand-overs, so that the GUI thread
+    // stays responsive; the decode of everything left then finds nothing more to do.
+    for (bool behind = true; behind;)
+        SyncMailbox::instance().Synchronize([&behind] { behind = SyncCatchUp(); });
     Synchronize(&SyncDecode);
     Synchronize(&ResetMonitorAttributes);
 

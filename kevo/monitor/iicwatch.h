@@ -18,12 +18,19 @@
 
 #include "olestr.h"
 
+class QDateTime;
+class QLocale;
+
 // 1 from just before the header until the final drain is done, then 0; the decoder's line
 // limit in SyncDecode. Written by the capture thread only.
 extern std::atomic<std::int32_t> CaptureRunning;
 // The header or footer line handed to SyncAddLine; a first byte 0x80 means: continue the
 // last line of the trace. Written by the capture thread before a hand-over.
 extern std::string PendingLine;
+
+// Lines that one hand-over of the final decode writes at most: what the live decode left
+// behind goes in such pieces, so that the GUI thread is never held for long.
+constexpr std::int32_t CatchUpLines = 300;
 
 // Endings of the footer's date line.
 extern const std::string CaptureEndedText;     // " - Aufzeichnung beendet! "
@@ -52,6 +59,8 @@ class ThIIcWatch {
     static void ResetMonitorAttributes();
     static void SyncAddLine();
     static void SyncDecode();
+    // Decodes up to CatchUpLines lines; true while pairs are left to decode.
+    static bool SyncCatchUp();
 
   protected:
     void Execute();
@@ -75,6 +84,14 @@ struct CaptureLink {
 };
 void setCaptureLink(const CaptureLink& link);
 
+// The locale whose short date and long time formats the header and footer use: the
+// system's for dates and times, taken as the C library takes it (LC_ALL, else LC_TIME, else
+// LANG). The C/POSIX locale belongs to no country and spells the month in English
+// ("8 Dec 2026"), which would stand beside the German weekday; German, the language of the
+// trace, stands in for it.
+QLocale captureLocale();
+
 // The header and footer texts (UTF-8) for the current settings and clock.
 std::string captureDateText();  // weekday + " " + short date + ", " + long time
+std::string captureDateText(const QDateTime& at, const QLocale& locale);
 std::string captureHeaderLine3();

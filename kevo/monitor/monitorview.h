@@ -26,10 +26,12 @@ class MonitorView {
     // Adds a line break and then text at the end (the text never ends with a line break of
     // its own, so an empty text gives a real empty last line).
     virtual void addLine(const std::string& text) = 0;
-    // Puts text at the caret with no line break (replacing a selection) and leaves the
-    // caret after it.
+    // Puts text at the caret with no line break and leaves the caret after it. A selection
+    // is not replaced (no write removes trace text); the text goes in at its start.
     virtual void insertAtCaret(const std::string& text) = 0;
+    // The caret: the start of the selection when there is one.
     virtual int caretPos() const = 0;
+    // Sets the caret; a selection is dropped.
     virtual void setCaretPos(int pos) = 0;
     virtual int textLength() const = 0;
     // Attributes of the text inserted next.

@@ -34,6 +34,9 @@ TraceView::TraceView(QWidget* parent) : QPlainTextEdit(parent) {
     document()->setDefaultFont(font);
 
     setSelAttributes(0, 0);
+
+    refreshTimer_.setSingleShot(true);
+    connect(&refreshTimer_, &QTimer::timeout, this, &TraceView::refresh);
 }
 
 QTextCharFormat TraceView::formatFor(COLORREF color, StyleSet styles) {
@@ -62,8 +65,27 @@ void TraceView::endBulk() {
     if (bulkDepth_ == 0) return;
     if (--bulkDepth_ == 0) {
         if (!bulkCursor_.isNull()) bulkCursor_.endEditBlock();
-        if (wroteInBulk_) ensureCursorVisible();
+        if (wroteInBulk_) wrote();
     }
+}
+
+void TraceView::wrote() {
+    if (refreshTimer_.isActive()) return;  // shown with the others of this interval
+    const qint64 since = lastRefresh_.isValid() ? lastRefresh_.elapsed() : RefreshIntervalMs;
+    if (since >= RefreshIntervalMs) {
+        ensureCursorVisible();
+        lastRefresh_.start();
+        return;
+    }
+    // No paint of the text or the scroll bars until the interval ends; then one for all.
+    setUpdatesEnabled(false);
+    refreshTimer_.start(int(RefreshIntervalMs - since));
+}
+
+void TraceView::refresh() {
+    ensureCursorVisible();
+    setUpdatesEnabled(true);  // repaints the whole view once
+    lastRefresh_.start();
 }
 
 void TraceView::addLine(const std::string& text) {
@@ -76,18 +98,17 @@ void TraceView::addLine(const std::string& text) {
     if (bulkDepth_ > 0)
         wroteInBulk_ = true;
     else
-        ensureCursorVisible();
+        wrote();
 }
 
 void TraceView::insertAtCaret(const std::string& text) {
-    QTextCursor caret = textCursor();
+    const QTextCursor caret = textCursor();
     QTextCursor& c = writeCursor();
     c.setPosition(caret.selectionStart());
-    if (caret.hasSelection()) c.setPosition(caret.selectionEnd(), QTextCursor::KeepAnchor);
     c.insertText(QString::fromUtf8(text.data(), qsizetype(text.size())), selFormat_);
     noLines_ = false;
-    // A caret at the insertion point moves along by itself; only a replaced selection
-    // needs it set.
+    // A caret at the insertion point moves along by itself; a selection gives way to the
+    // caret after the text.
     if (caret.hasSelection() || textCursor().position() != c.position()) {
         QTextCursor moved = textCursor();
         moved.setPosition(c.position());
@@ -96,11 +117,11 @@ void TraceView::insertAtCaret(const std::string& text) {
     if (bulkDepth_ > 0)
         wroteInBulk_ = true;
     else
-        ensureCursorVisible();
+        wrote();
 }
 
 int TraceView::caretPos() const {
-    return textCursor().position();
+    return textCursor().selectionStart();
 }
 
 void TraceView::setCaretPos(int pos) {

@@ -3,12 +3,20 @@
 // A QPlainTextEdit (lazy layout, no line wrap, both scroll bars) that implements the
 // decoder's MonitorView. Writes go through document cursors inside one edit block per
 // bulk bracket with undo off, so a whole log goes in as a single edit. GUI thread only.
+//
+// A recording writes one line per hand-over, a thousand and more per second. Showing each
+// (scrolling to the caret, repainting the text and the scroll bars) would cost far more
+// than the write and let the trace fall behind; so a write that follows the last shown
+// one within RefreshIntervalMs is shown, together with all others of that interval, when
+// the interval ends. A single write is shown at once.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPlainTextEdit>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTimer>
 
 #include "monitorview.h"
 
@@ -42,8 +50,17 @@ class TraceView : public QPlainTextEdit, public MonitorView {
     // The format used for a colour and style set.
     static QTextCharFormat formatFor(COLORREF color, StyleSet styles);
 
+    // Longest time by which a write is shown late while writes come in quick succession.
+    static constexpr int RefreshIntervalMs = 30;
+    // Writes not shown yet (their refresh waits for the interval's end).
+    bool refreshPending() const { return refreshTimer_.isActive(); }
+
   private:
     QTextCursor& writeCursor();
+    // After the outermost write: scroll to the caret and repaint, at once or when the
+    // current refresh interval ends.
+    void wrote();
+    void refresh();
 
     int bulkDepth_ = 0;
     bool wroteInBulk_ = false;
@@ -54,4 +71,6 @@ class TraceView : public QPlainTextEdit, public MonitorView {
     QHash<quint64, QTextCharFormat> formats_;  // by colour and style set
     int leftIndent_ = 0;
     bool noLines_ = true;  // nothing written since the last clear
+    QTimer refreshTimer_;
+    QElapsedTimer lastRefresh_;
 };

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <memory>
@@ -92,26 +93,9 @@ class TraceViewTest : public ::testing::Test {
     std::unique_ptr<TraceView> view;
 };
 
-// A seeded capture with every kind of status: starts, repeated starts, stops, NAKs, errors,
-// port bits and the adapter's overflow mark.
 void fillRandomCapture(CaptureStore& s, int telegrams, uint32_t seed) {
-    std::mt19937 rng(seed);
-    for (int t = 0; t < telegrams; ++t) {
-        const int bytes = 1 + int(rng() % 8);
-        for (int i = 0; i < bytes; ++i) {
-            uint8_t st = StatusNoError | StatusNoStop;
-            if (i == 0) st |= StatusStart;
-            if (i > 0 && rng() % 9 == 0) st |= StatusRepStart;
-            if (rng() % 7 == 0) st |= StatusNak;
-            if (rng() % 11 == 0) st &= uint8_t(~StatusNoError);
-            if (rng() % 5 == 0) st |= StatusPort;
-            if (rng() % 6 == 0) st |= StatusPortAfter;
-            if (i == bytes - 1 && rng() % 4 != 0) st &= uint8_t(~StatusNoStop);
-            if (rng() % 97 == 0) st |= StatusBufferFull;
-            uint8_t d = uint8_t(rng());
-            s.AppendBusEvent(st, d);
-        }
-    }
+    const std::vector<uint8_t> bytes = randomCapture(telegrams, seed);
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) s.AppendBusEvent(bytes[i], bytes[i + 1]);
 }
 
 TEST_F(TraceViewTest, ControlSetUp) {
@@ -217,6 +201,40 @@ TEST_F(TraceViewTest, LiveDecodeKeepsTheUsersCaret) {
     DecodeTrace(1);
     EXPECT_EQ(view->toPlainText(), QStringLiteral("Zeile eins\n00000  »A0 01«"));
     EXPECT_EQ(view->caretPos(), 4);
+}
+
+TEST_F(TraceViewTest, LiveWritesKeepTheUsersSelectedText) {
+    // A selection up to the end of the trace (select all, or a search hit on the last line)
+    // while a telegram line is still open: the line goes on after it, nothing is replaced.
+    store->AppendBusEvent(StatusStart | StatusNoError | StatusNoStop, 0xA0);
+    InitTraceAttributes(true);
+    DecodeTrace(1);
+    view->selectAll();
+    store->AppendBusEvent(StatusNoError, 0x01);
+    DecodeTrace(1);
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("00000  »A0 01«"));
+
+    view->selectAll();
+    view->insertAtCaret("x");
+    EXPECT_EQ(view->toPlainText(), QStringLiteral("x00000  »A0 01«"));
+    EXPECT_FALSE(view->textCursor().hasSelection());
+    EXPECT_EQ(view->caretPos(), 1);
+}
+
+TEST_F(TraceViewTest, QuickWritesEndScrolledToTheCaretAndPainted) {
+    bool deferred = false;
+    for (int i = 0; i < 300; ++i) {
+        view->addLine("00000  »A0 01«");
+        deferred = deferred || view->refreshPending();
+    }
+    EXPECT_TRUE(deferred);  // writes in quick succession are shown together
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->refreshPending(); }, 5000));
+    EXPECT_TRUE(view->updatesEnabled());
+    EXPECT_TRUE(view->verticalScrollBar()->updatesEnabled());
+    const QScrollBar* bar = view->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_TRUE(view->viewport()->rect().contains(view->cursorRect()));
 }
 
 TEST_F(TraceViewTest, HeaderHandOversContinueOrAddLines) {

@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QRegularExpression>
 #include <QStringList>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -334,7 +335,8 @@ TEST_F(CaptureThread, FullStoreEndsTheRecordingByItself) {
 
 namespace scripted {
 std::mutex m;
-std::vector<std::vector<uint8_t>> buffers;  // handed out in turn, then nothing
+std::vector<std::vector<uint8_t>> buffers;    // handed out in turn, then nothing
+std::vector<std::vector<uint8_t>> afterStop;  // handed out once the stop telegram went
 std::vector<std::string> sent;
 
 int32_t send(const std::string& t) {
@@ -344,37 +346,59 @@ int32_t send(const std::string& t) {
 }
 BSTR take() {
     std::lock_guard<std::mutex> l(m);
-    if (buffers.empty()) return nullptr;
-    const std::vector<uint8_t> b = buffers.front();
-    buffers.erase(buffers.begin());
+    const bool stopped = std::find(sent.begin(), sent.end(), "10") != sent.end();
+    std::vector<std::vector<uint8_t>>& from = buffers.empty() && stopped ? afterStop : buffers;
+    if (from.empty()) return nullptr;
+    const std::vector<uint8_t> b = from.front();
+    from.erase(from.begin());
     return SysAllocStringByteLen(reinterpret_cast<const char*>(b.data()), uint32_t(b.size()));
 }
 }  // namespace scripted
 
-TEST(CaptureThreadScripted, DiscardsEarlierDataAndPairsOddBuffers) {
-    resetProjectSettings();
-    resetTraceDecoder();
+class CaptureThreadScripted : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetProjectSettings();
+        resetTraceDecoder();
+        setCaptureStore(&store);
+        std::lock_guard<std::mutex> l(scripted::m);
+        scripted::sent.clear();
+        scripted::buffers.clear();
+        scripted::afterStop.clear();
+        setCaptureLink({&scripted::send, &scripted::take});
+    }
+    void TearDown() override {
+        setCaptureLink({});
+        setMonitorView(nullptr);
+        setCaptureStore(nullptr);
+    }
+    void script(std::vector<std::vector<uint8_t>> loop, std::vector<std::vector<uint8_t>> drain = {}) {
+        std::lock_guard<std::mutex> l(scripted::m);
+        scripted::buffers = std::move(loop);
+        scripted::afterStop = std::move(drain);
+    }
+    // Records from the stop on, with the store holding at least bytes.
+    void recordUntilStored(int32_t bytes) {
+        ThIIcWatch thread(true);
+        thread.Resume();
+        ASSERT_TRUE(serveUntil([&] { return store.BytesUsed.load() >= bytes; }, 5000));
+        thread.Terminate();
+        thread.WaitFor();
+        EXPECT_FALSE(thread.FatalException());
+    }
     CaptureStore store;
-    setCaptureStore(&store);
+};
+
+TEST_F(CaptureThreadScripted, DiscardsEarlierDataAndPairsOddBuffers) {
     TraceView view;
     setMonitorView(&view);
     const long live = OleStrLiveCount();
-    {
-        std::lock_guard<std::mutex> l(scripted::m);
-        scripted::sent.clear();
-        scripted::buffers = {{First, 0xEE},  // arrived before the recording
-                             {First, 0xA0, Last},
-                             {},  // an empty buffer is no data
-                             {0x01, First},
-                             {0xA2, Last, 0x02, First}};  // its last byte never gets a partner
-    }
-    setCaptureLink({&scripted::send, &scripted::take});
-    ThIIcWatch thread(true);
-    thread.Resume();
-    ASSERT_TRUE(serveUntil([&] { return store.BytesUsed.load() >= 8; }, 5000));
-    thread.Terminate();
-    thread.WaitFor();
-    setCaptureLink({});
+    script({{First, 0xEE},  // arrived before the recording
+            {First, 0xA0, Last},
+            {},  // an empty buffer is no data
+            {0x01, First},
+            {0xA2, Last, 0x02, First}});  // its last byte never gets a partner
+    recordUntilStored(8);
 
     const std::vector<uint8_t> expected = {First, 0xA0, Last, 0x01, First, 0xA2, Last, 0x02};
     ASSERT_EQ(store.BytesUsed.load(), int32_t(expected.size()));
@@ -385,8 +409,94 @@ TEST(CaptureThreadScripted, DiscardsEarlierDataAndPairsOddBuffers) {
     ASSERT_EQ(l.size(), 10);
     EXPECT_EQ(l[4], QStringLiteral("00000  »A0 01«"));
     EXPECT_EQ(l[5], QStringLiteral("00001  »A2 02«"));
-    setMonitorView(nullptr);
-    setCaptureStore(nullptr);
+}
+
+// Counts the telegram lines that each hand-over of the final decode writes.
+class PieceView : public FakeView {
+  public:
+    int pieces = 0, longestPiece = 0;
+    void beginBulk() override {
+        if (bulkDepth == 0) {
+            lines_ = 0;
+            closing_ = CaptureRunning.load() == 0;
+        }
+        FakeView::beginBulk();
+    }
+    void endBulk() override {
+        FakeView::endBulk();
+        if (bulkDepth == 0 && closing_ && lines_ > 0) {
+            ++pieces;
+            longestPiece = std::max(longestPiece, lines_);
+        }
+    }
+    void addLine(const std::string& t) override {
+        FakeView::addLine(t);
+        if (!t.empty() && t[0] >= '0' && t[0] <= '9') ++lines_;
+    }
+
+  private:
+    int lines_ = 0;
+    bool closing_ = false;
+};
+
+// The text of writes with a line break for each new line, and the attributes of each byte.
+std::string flatText(const std::vector<TraceWrite>& runs) {
+    std::string s;
+    for (const TraceWrite& w : runs) s += (w.newLine ? "\n" : "") + w.text;
+    return s;
+}
+std::vector<std::pair<COLORREF, StyleSet>> flatAttributes(const std::vector<TraceWrite>& runs) {
+    std::vector<std::pair<COLORREF, StyleSet>> a;
+    for (const TraceWrite& w : runs) a.insert(a.end(), w.text.size(), {w.color, w.styles});
+    return a;
+}
+
+TEST_F(CaptureThreadScripted, FinalDecodeGoesInShortPiecesAndWritesTheOfflineTrace) {
+    ProjectSettings.AttributeEnable = 0xFF;
+    ProjectSettings.StyleDefault = 1;
+    PieceView view;
+    setMonitorView(&view);
+    // Far more lines than the live decode writes before the stop; the last status byte of
+    // the loop's buffer gets its data byte only with the final drain, after "10".
+    std::vector<uint8_t> loop = randomCapture(3000, 5);
+    std::vector<uint8_t> drain = randomCapture(20, 6);
+    drain.insert(drain.begin(), loop.back());
+    loop.pop_back();
+    script({{}, loop}, {drain});
+    recordUntilStored(int32_t(loop.size() - 1));
+
+    std::vector<uint8_t> all = loop;
+    all.insert(all.end(), drain.begin(), drain.end());
+    ASSERT_EQ(store.BytesUsed.load(), int32_t(all.size()));
+    EXPECT_TRUE(std::equal(all.begin(), all.end(), store.CaptureBuffer.get()));
+    EXPECT_EQ(store.DecodePos, store.BytesUsed.load());
+    // A piece ends after CatchUpLines lines; lines written out before the next start (no
+    // STOP, attributes changed after the last byte) do not count, so a few more go in.
+    EXPECT_GT(view.pieces, 2);
+    EXPECT_LT(view.longestPiece, CatchUpLines * 3 / 2);
+
+    const std::vector<TraceWrite> runs = view.runs();
+    ASSERT_GT(runs.size(), 8u);
+    EXPECT_EQ(runs[3].text, SeparatorLine);                // H4
+    EXPECT_EQ(runs[runs.size() - 4].text, SeparatorLine);  // F1
+    const std::vector<TraceWrite> body(runs.begin() + 4, runs.end() - 4);
+
+    CaptureStore copy;
+    std::copy(all.begin(), all.end(), copy.CaptureBuffer.get());
+    copy.BytesUsed = int32_t(all.size());
+    FakeView offline;
+    setCaptureStore(&copy);
+    setMonitorView(&offline);
+    resetTraceDecoder();
+    InitTraceAttributes(true);
+    DecodeTrace(0);
+    ASSERT_EQ(flatText(body), flatText(offline.runs()));
+    const auto got = flatAttributes(body), want = flatAttributes(offline.runs());
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_TRUE(got[i] == want[i])
+            << "byte " << i << ": colour " << std::hex << got[i].first << " vs " << want[i].first
+            << ", styles " << int(got[i].second) << " vs " << int(want[i].second);
 }
 
 TEST(SyncMailboxHandOver, RunsOnTheGuiThreadWhileTheWorkerWaits) {

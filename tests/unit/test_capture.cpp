@@ -1,11 +1,15 @@
 // The capture store: limits, the telegram index and the pairing of taken receive buffers.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <QDateTime>
+#include <QLocale>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "capturestore.h"
+#include "iicwatch.h"
 #include "projectsettings.h"
 #include "test_decoder_fakeview.h"
 #include "tracedecoder.h"
@@ -199,6 +203,66 @@ TEST_F(Store, ByteLimitHoldsForAnyRun) {
     int carry = -1;
     EXPECT_EQ(appendReceived(*store, run.data(), uint32_t(run.size()), carry), CaptureBufferSize / 2);
     EXPECT_EQ(store->BytesUsed.load(), CaptureBufferSize);
+}
+
+// ---- the date line of a recording's header and footer ----
+
+// Sets the locale variables for one case and puts the old ones back at the end.
+class LocaleEnvironment {
+  public:
+    LocaleEnvironment() {
+        for (int i = 0; i < 3; ++i)
+            if (const char* v = getenv(names[i])) saved[i] = v, had[i] = true;
+    }
+    ~LocaleEnvironment() {
+        for (int i = 0; i < 3; ++i) set(names[i], had[i] ? saved[i].c_str() : nullptr);
+    }
+    void set(const char* name, const char* value) {
+        if (value)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    void use(const char* all, const char* time, const char* lang) {
+        set("LC_ALL", all);
+        set("LC_TIME", time);
+        set("LANG", lang);
+    }
+
+  private:
+    const char* const names[3] = {"LC_ALL", "LC_TIME", "LANG"};
+    std::string saved[3];
+    bool had[3] = {false, false, false};
+};
+
+TEST(CaptureDate, SystemDateAndTimeFormatsOfOneLocale) {
+    LocaleEnvironment env;
+    const QDateTime tuesday(QDate(2026, 12, 8), QTime(14, 3, 22));
+    const auto text = [&] { return captureDateText(tuesday, captureLocale()); };
+
+    env.use(nullptr, nullptr, "en_US.UTF-8");
+    EXPECT_EQ(text().rfind("Dienstag 12/8/26, 2:03:22 PM", 0), 0u) << text();
+    env.use(nullptr, "de_DE.UTF-8", "en_US.UTF-8");  // dates and times follow LC_TIME
+    EXPECT_EQ(text().rfind("Dienstag 08.12.26, 14:03:22", 0), 0u) << text();
+    env.use("en_GB.UTF-8", "de_DE.UTF-8", "de_DE.UTF-8");  // LC_ALL before both
+    EXPECT_EQ(text().rfind("Dienstag 08/12/2026, 14:03:22", 0), 0u) << text();
+
+    // No locale of a country: German formats, never an English month beside the weekday.
+    for (const char* c : {"C", "C.UTF-8", "POSIX"}) {
+        env.use(nullptr, nullptr, c);
+        EXPECT_EQ(text().rfind("Dienstag 08.12.26, 14:03:22", 0), 0u) << c << ": " << text();
+        env.use(nullptr, c, "en_US.UTF-8");
+        EXPECT_EQ(text().rfind("Dienstag 08.12.26, 14:03:22", 0), 0u) << c << ": " << text();
+    }
+    env.use(nullptr, nullptr, nullptr);
+    EXPECT_EQ(text().rfind("Dienstag 08.12.26, 14:03:22", 0), 0u) << text();
+
+    // The week begins with Sunday in the weekday table.
+    const QLocale de(QLocale::German, QLocale::Germany);
+    EXPECT_EQ(captureDateText(QDateTime(QDate(2026, 12, 13), QTime(0, 0)), de).rfind("Sonntag 13.12.26, ", 0),
+              0u);
+    EXPECT_EQ(captureDateText(QDateTime(QDate(2026, 12, 12), QTime(0, 0)), de).rfind("Samstag 12.12.26, ", 0),
+              0u);
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 // every write with the attributes it went out in.
 #pragma once
 
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "capturestore.h"
 #include "monitorview.h"
 
 struct TraceWrite {
@@ -69,3 +72,27 @@ class FakeView : public MonitorView {
         return out;
     }
 };
+
+// A seeded capture, as status and data bytes, with every kind of status: starts, repeated
+// starts, stops, NAKs, errors, port bits and the adapter's overflow mark.
+inline std::vector<std::uint8_t> randomCapture(int telegrams, std::uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> out;
+    for (int t = 0; t < telegrams; ++t) {
+        const int bytes = 1 + int(rng() % 8);
+        for (int i = 0; i < bytes; ++i) {
+            std::uint8_t st = StatusNoError | StatusNoStop;
+            if (i == 0) st |= StatusStart;
+            if (i > 0 && rng() % 9 == 0) st |= StatusRepStart;
+            if (rng() % 7 == 0) st |= StatusNak;
+            if (rng() % 11 == 0) st &= std::uint8_t(~StatusNoError);
+            if (rng() % 5 == 0) st |= StatusPort;
+            if (rng() % 6 == 0) st |= StatusPortAfter;
+            if (i == bytes - 1 && rng() % 4 != 0) st &= std::uint8_t(~StatusNoStop);
+            if (rng() % 97 == 0) st |= StatusBufferFull;
+            out.push_back(st);
+            out.push_back(std::uint8_t(rng()));
+        }
+    }
+    return out;
+}
