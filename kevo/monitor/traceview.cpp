@@ -84,7 +84,10 @@ void TraceView::wrote() {
 
 void TraceView::refresh() {
     ensureCursorVisible();
-    setUpdatesEnabled(true);  // repaints the whole view once
+    setUpdatesEnabled(true);
+    // Paint now: the posted paint request has a low priority, and the next hand-over, which
+    // comes first, would stop the painting again.
+    repaint();
     lastRefresh_.start();
 }
 

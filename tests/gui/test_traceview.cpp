@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <functional>
 #include <memory>
 #include <random>
 
@@ -235,6 +236,36 @@ TEST_F(TraceViewTest, QuickWritesEndScrolledToTheCaretAndPainted) {
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
     EXPECT_TRUE(view->viewport()->rect().contains(view->cursorRect()));
+}
+
+// Counts the paint events of a widget.
+class PaintCounter : public QObject {
+  public:
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+
+TEST_F(TraceViewTest, KeepsPaintingWhileWritesStreamIn) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    QCoreApplication::processEvents();
+    PaintCounter paints(view->viewport());
+    // A writer that posts its next write at once, as the capture thread's hand-overs come.
+    bool writing = true;
+    std::function<void()> write = [&] {
+        if (!writing) return;
+        view->addLine("00000  »A0 01«");
+        QMetaObject::invokeMethod(view.get(), write, Qt::QueuedConnection);
+    };
+    write();
+    const bool painted = QTest::qWaitFor([&] { return paints.count > 0; }, 5000);
+    writing = false;
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(painted);
+    EXPECT_GT(view->document()->blockCount(), 1);
 }
 
 TEST_F(TraceViewTest, HeaderHandOversContinueOrAddLines) {

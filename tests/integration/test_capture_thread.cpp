@@ -290,16 +290,7 @@ TEST_F(CaptureThread, GeneratedTrafficReachesStoreAndTraceWhole) {
 
     // The live decode (one line per pass, then the rest) writes what an offline decode writes.
     const QString live = view->toPlainText();
-    CaptureStore copy;
-    std::copy(sent.begin(), sent.end(), copy.CaptureBuffer.get());
-    copy.BytesUsed = int32_t(sent.size());
-    FakeView fake;
-    setCaptureStore(&copy);
-    setMonitorView(&fake);
-    resetTraceDecoder();
-    DecodeTrace(0);
-    setMonitorView(view.get());
-    setCaptureStore(store.get());
+    const FakeView fake = decodeIntoFake(sent, true);
     const QString body = QString::fromUtf8(fake.text.c_str());  // starts with its line break
     const QString header = lines().mid(0, 4).join('\n');
     EXPECT_TRUE(live.startsWith(header + body + "\n" + Sep + "\n"));
@@ -481,15 +472,7 @@ TEST_F(CaptureThreadScripted, FinalDecodeGoesInShortPiecesAndWritesTheOfflineTra
     EXPECT_EQ(runs[runs.size() - 4].text, SeparatorLine);  // F1
     const std::vector<TraceWrite> body(runs.begin() + 4, runs.end() - 4);
 
-    CaptureStore copy;
-    std::copy(all.begin(), all.end(), copy.CaptureBuffer.get());
-    copy.BytesUsed = int32_t(all.size());
-    FakeView offline;
-    setCaptureStore(&copy);
-    setMonitorView(&offline);
-    resetTraceDecoder();
-    InitTraceAttributes(true);
-    DecodeTrace(0);
+    const FakeView offline = decodeIntoFake(all, true);
     ASSERT_EQ(flatText(body), flatText(offline.runs()));
     const auto got = flatAttributes(body), want = flatAttributes(offline.runs());
     ASSERT_EQ(got.size(), want.size());

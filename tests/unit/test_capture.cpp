@@ -19,22 +19,7 @@ namespace {
 constexpr uint8_t First = StatusStart | StatusNoError | StatusNoStop;
 constexpr uint8_t Mid = StatusNoError | StatusNoStop;
 
-class Store : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        resetProjectSettings();
-        resetTraceDecoder();
-        store = std::make_unique<CaptureStore>();
-        setCaptureStore(store.get());
-        setMonitorView(&view);
-    }
-    void TearDown() override {
-        setMonitorView(nullptr);
-        setCaptureStore(nullptr);
-    }
-    std::unique_ptr<CaptureStore> store;
-    FakeView view;
-};
+using Store = StoreAndViewTest;
 
 TEST_F(Store, FreshStoreIsEmpty) {
     EXPECT_EQ(store->IndexCount.load(), 1);

@@ -27,19 +27,8 @@ TraceWrite ins(const std::string& t, COLORREF c, StyleSet s = None) {
     return {false, t, c, s};
 }
 
-class Decoder : public ::testing::Test {
+class Decoder : public StoreAndViewTest {
   protected:
-    void SetUp() override {
-        resetProjectSettings();
-        resetTraceDecoder();
-        store = std::make_unique<CaptureStore>();
-        setCaptureStore(store.get());
-        setMonitorView(&view);
-    }
-    void TearDown() override {
-        setMonitorView(nullptr);
-        setCaptureStore(nullptr);
-    }
     void pairs(std::initializer_list<std::pair<uint8_t, uint8_t>> ps) {
         for (auto [s, d] : ps) ASSERT_TRUE(store->AppendBusEvent(s, d));
     }
@@ -52,9 +41,6 @@ class Decoder : public ::testing::Test {
                {Mid, 0x3F},
                {Last | StatusNak, 0x40}});
     }
-
-    std::unique_ptr<CaptureStore> store;
-    FakeView view;
 };
 
 TEST_F(Decoder, WriteWithSubAddressThenReadAfterRepeatedStart) {

@@ -1,14 +1,21 @@
 // A recording stand-in for the trace view: keeps the text (UTF-8, positions in bytes) and
-// every write with the attributes it went out in.
+// every write with the attributes it went out in. With it, the helpers that the store,
+// decoder, trace view and capture thread tests share.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "capturestore.h"
 #include "monitorview.h"
+#include "projectsettings.h"
+#include "tracedecoder.h"
 
 struct TraceWrite {
     bool newLine;  // added as a new last line (else inserted at the caret)
@@ -95,4 +102,42 @@ inline std::vector<std::uint8_t> randomCapture(int telegrams, std::uint32_t seed
         }
     }
     return out;
+}
+
+// A fresh store and a recording view as the process-wide ones; settings and decoder as at
+// program start.
+class StoreAndViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetProjectSettings();
+        resetTraceDecoder();
+        store = std::make_unique<CaptureStore>();
+        setCaptureStore(store.get());
+        setMonitorView(&view);
+    }
+    void TearDown() override {
+        setMonitorView(nullptr);
+        setCaptureStore(nullptr);
+    }
+    std::unique_ptr<CaptureStore> store;
+    FakeView view;
+};
+
+// Decodes bytes from the start, all at once, into a recording view with the live (true) or
+// the loaded-log attributes; the process-wide store and view are put back afterwards.
+inline FakeView decodeIntoFake(const std::vector<std::uint8_t>& bytes, bool live) {
+    CaptureStore* const keptStore = captureStore();
+    MonitorView* const keptView = monitorView();
+    auto copy = std::make_unique<CaptureStore>();
+    std::copy(bytes.begin(), bytes.end(), copy->CaptureBuffer.get());
+    copy->BytesUsed = std::int32_t(bytes.size());
+    FakeView fake;
+    setCaptureStore(copy.get());
+    setMonitorView(&fake);
+    resetTraceDecoder();
+    InitTraceAttributes(live);
+    DecodeTrace(0);
+    setMonitorView(keptView);
+    setCaptureStore(keptStore);
+    return fake;
 }
