@@ -77,11 +77,25 @@ QLocale captureLocale() {
     return locale.language() == QLocale::C ? QLocale(QLocale::German, QLocale::Germany) : locale;
 }
 
+QString longTimeFormat(const QLocale& locale) {
+    QString f;
+    bool quoted = false;
+    for (const QChar c : locale.timeFormat(QLocale::LongFormat)) {
+        if (c == u'\'') quoted = !quoted;
+        if (quoted || c != u't') f += c;
+    }
+    // What enclosed or led up to the zone.
+    f.remove(QStringLiteral("()")).remove(QStringLiteral("[]"));
+    while (f.endsWith(u' ') || f.endsWith(u',')) f.chop(1);
+    while (f.startsWith(u' ')) f.remove(0, 1);
+    return f;
+}
+
 std::string captureDateText(const QDateTime& at, const QLocale& locale) {
     const int weekday = at.date().dayOfWeek() % 7 + 1;  // 1 = Sunday .. 7 = Saturday
     return entry(WeekdayNames, weekday) + " " +
            locale.toString(at.date(), QLocale::ShortFormat).toStdString() + ", " +
-           locale.toString(at.time(), QLocale::LongFormat).toStdString();
+           locale.toString(at.time(), longTimeFormat(locale)).toStdString();
 }
 
 std::string captureDateText() {

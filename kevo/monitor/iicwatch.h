@@ -20,6 +20,7 @@
 
 class QDateTime;
 class QLocale;
+class QString;
 
 // 1 from just before the header until the final drain is done, then 0; the decoder's line
 // limit in SyncDecode. Written by the capture thread only.
@@ -29,7 +30,7 @@ extern std::atomic<std::int32_t> CaptureRunning;
 extern std::string PendingLine;
 
 // Lines that one hand-over of the final decode writes at most: what the live decode left
-// behind goes in such pieces, so that the GUI thread is never held for long.
+// behind goes in such chunks, so that the GUI thread is never held for long.
 constexpr std::int32_t CatchUpLines = 300;
 
 // Endings of the footer's date line.
@@ -90,6 +91,9 @@ void setCaptureLink(const CaptureLink& link);
 // ("8 Dec 2026"), which would stand beside the German weekday; German, the language of the
 // trace, stands in for it.
 QLocale captureLocale();
+// The locale's long time format without its time-zone field (which comes from the zone
+// data, not from the locale): hours, minutes and seconds as the locale writes them.
+QString longTimeFormat(const QLocale& locale);
 
 // The header and footer texts (UTF-8) for the current settings and clock.
 std::string captureDateText();  // weekday + " " + short date + ", " + long time

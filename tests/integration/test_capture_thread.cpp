@@ -403,9 +403,9 @@ TEST_F(CaptureThreadScripted, DiscardsEarlierDataAndPairsOddBuffers) {
 }
 
 // Counts the telegram lines that each hand-over of the final decode writes.
-class PieceView : public FakeView {
+class ChunkView : public FakeView {
   public:
-    int pieces = 0, longestPiece = 0;
+    int chunks = 0, longestChunk = 0;
     void beginBulk() override {
         if (bulkDepth == 0) {
             lines_ = 0;
@@ -416,8 +416,8 @@ class PieceView : public FakeView {
     void endBulk() override {
         FakeView::endBulk();
         if (bulkDepth == 0 && closing_ && lines_ > 0) {
-            ++pieces;
-            longestPiece = std::max(longestPiece, lines_);
+            ++chunks;
+            longestChunk = std::max(longestChunk, lines_);
         }
     }
     void addLine(const std::string& t) override {
@@ -442,10 +442,10 @@ std::vector<std::pair<COLORREF, StyleSet>> flatAttributes(const std::vector<Trac
     return a;
 }
 
-TEST_F(CaptureThreadScripted, FinalDecodeGoesInShortPiecesAndWritesTheOfflineTrace) {
+TEST_F(CaptureThreadScripted, FinalDecodeGoesInShortChunksAndWritesTheOfflineTrace) {
     ProjectSettings.AttributeEnable = 0xFF;
     ProjectSettings.StyleDefault = 1;
-    PieceView view;
+    ChunkView view;
     setMonitorView(&view);
     // Far more lines than the live decode writes before the stop; the last status byte of
     // the loop's buffer gets its data byte only with the final drain, after "10".
@@ -461,10 +461,10 @@ TEST_F(CaptureThreadScripted, FinalDecodeGoesInShortPiecesAndWritesTheOfflineTra
     ASSERT_EQ(store.BytesUsed.load(), int32_t(all.size()));
     EXPECT_TRUE(std::equal(all.begin(), all.end(), store.CaptureBuffer.get()));
     EXPECT_EQ(store.DecodePos, store.BytesUsed.load());
-    // A piece ends after CatchUpLines lines; lines written out before the next start (no
+    // A chunk ends after CatchUpLines lines; lines written out before the next start (no
     // STOP, attributes changed after the last byte) do not count, so a few more go in.
-    EXPECT_GT(view.pieces, 2);
-    EXPECT_LT(view.longestPiece, CatchUpLines * 3 / 2);
+    EXPECT_GT(view.chunks, 2);
+    EXPECT_LT(view.longestChunk, CatchUpLines * 3 / 2);
 
     const std::vector<TraceWrite> runs = view.runs();
     ASSERT_GT(runs.size(), 8u);
