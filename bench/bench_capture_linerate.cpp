@@ -7,8 +7,9 @@
 //
 // Prints what the adapter sent against what was stored (events lost before the store was
 // full), the duration of the live hand-overs on the GUI thread (timed around the delivery of
-// the mailbox's queued call), the longest gap of a 1 ms timer (event-loop stall), the stop,
-// CPU time and peak resident memory.
+// the mailbox's queued call) and of the final decode's hand-overs, how far the trace was
+// behind the store, the longest gap of a 1 ms timer (event-loop stall), the trace view's
+// repaints, the stop, CPU time and peak resident memory.
 //
 // Usage: bench_capture_linerate [seconds, default 30] [bytes per second, default 92160]
 // Run with QT_QPA_PLATFORM=offscreen (set here when unset).
