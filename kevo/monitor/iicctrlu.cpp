@@ -17,7 +17,6 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
-#include <QStyleOption>
 #include <QTextDocument>
 #include <QToolBar>
 #include <QToolButton>
@@ -44,7 +43,7 @@
 
 const std::string VersionText =
     "KEVO 1.00a\n"
-    "I²C-Datenmonitor für den RAFU-Adapter\n"
+    "Copyright © Parvelo\n"
     "Alle Rechte vorbehalten";
 
 TF_IIcCtrl* F_IIcCtrl = nullptr;
@@ -126,6 +125,26 @@ QPixmap drawGlyph(int index) {
         p.drawRoundedRect(QRectF(2.5, 3.5, 11, 9), 1.5, 1.5);
     };
     switch (index) {
+        case 0: {  // new: a blank page with a folded corner and a spark
+            QPainterPath page;
+            page.moveTo(2.5, 1.5);
+            page.lineTo(9.5, 1.5);
+            page.lineTo(12.5, 4.5);
+            page.lineTo(12.5, 14.5);
+            page.lineTo(2.5, 14.5);
+            page.closeSubpath();
+            p.setPen(QPen(ink, 1));
+            p.setBrush(Qt::white);
+            p.drawPath(page);
+            p.drawLine(QPointF(9.5, 1.5), QPointF(9.5, 4.5));
+            p.drawLine(QPointF(9.5, 4.5), QPointF(12.5, 4.5));
+            p.setPen(QPen(QColor(0x70, 0x90, 0xC0), 1));
+            for (int i = 0; i < 3; ++i) p.drawLine(QPointF(4.5, 7.5 + 2 * i), QPointF(10.5, 7.5 + 2 * i));
+            p.setPen(QPen(QColor(0xE0, 0xA0, 0x00), 1.4));
+            p.drawLine(QPointF(13, 0.5), QPointF(13, 5.5));
+            p.drawLine(QPointF(10.5, 3), QPointF(15.5, 3));
+            break;
+        }
         case 3: {  // search: a magnifier over a page
             p.setPen(QPen(ink, 1));
             p.setBrush(Qt::white);
@@ -209,14 +228,33 @@ QPixmap standardGlyph(QStyle* style, QStyle::StandardPixmap sp) {
     return style->standardIcon(sp).pixmap(16, 16);
 }
 
+// The highlighted look (under the mouse): a little more vivid than the normal one.
 QPixmap highlighted(const QPixmap& pm) {
     QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
     for (int y = 0; y < img.height(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
         for (int x = 0; x < img.width(); ++x) {
+            QColor c = QColor::fromRgba(line[x]);
+            if (c.alpha() == 0) continue;
+            float h, s, l, a;
+            c.getHslF(&h, &s, &l, &a);
+            c.setHslF(h, std::min(1.0f, s * 1.35f), std::min(0.92f, l * 1.06f), a);
+            line[x] = c.rgba();
+        }
+    }
+    return QPixmap::fromImage(img);
+}
+
+// The disabled look: grey and faded, so that it stands apart from the normal look even for
+// glyphs that are grey already.
+QPixmap disabledLook(const QPixmap& pm) {
+    QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < img.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x) {
             const QRgb c = line[x];
-            auto up = [](int v) { return std::min(255, v + (255 - v) / 3); };
-            line[x] = qRgba(up(qRed(c)), up(qGreen(c)), up(qBlue(c)), qAlpha(c));
+            const int g = 96 + qGray(c) * 5 / 8;
+            line[x] = qRgba(g, g, g, qAlpha(c) * 2 / 5);
         }
     }
     return QPixmap::fromImage(img);
@@ -315,7 +353,7 @@ TF_IIcCtrl::~TF_IIcCtrl() {
 void TF_IIcCtrl::buildGlyphs() {
     QStyle* st = style();
     const QPixmap normal[14] = {
-        standardGlyph(st, QStyle::SP_FileIcon),
+        drawGlyph(0),
         standardGlyph(st, QStyle::SP_DialogOpenButton),
         standardGlyph(st, QStyle::SP_DialogSaveButton),
         drawGlyph(3),
@@ -330,12 +368,10 @@ void TF_IIcCtrl::buildGlyphs() {
         drawGlyph(12),
         drawGlyph(13),
     };
-    QStyleOption opt;
-    opt.initFrom(this);
     for (const QPixmap& pm : normal) {
         IL_HMToolbar.append(pm);
         IL_HMToolbarH.append(highlighted(pm));
-        IL_HMToolbarD.append(st->generatedIconPixmap(QIcon::Disabled, pm, &opt));
+        IL_HMToolbarD.append(disabledLook(pm));
     }
 }
 
@@ -500,9 +536,12 @@ void TF_IIcCtrl::buildStatusBar() {
         SBarPanels[i]->setObjectName(QStringLiteral("SBarPanel%1").arg(i));
         SBarPanels[i]->setFrameShape(QFrame::Panel);
         SBarPanels[i]->setFrameShadow(QFrame::Sunken);
-        // The designed widths; a panel grows when the desktop's font needs more room.
-        SBarPanels[i]->setMinimumWidth(widths[i]);
-        SBarPanels[i]->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        // The designed widths; the first four grow to their text when the desktop's font
+        // needs more room and are never squeezed below it. The project panel takes what is
+        // left and is cut at the window's edge when that is too little.
+        SBarPanels[i]->setMinimumWidth(i == 4 ? 0 : widths[i]);
+        SBarPanels[i]->setSizePolicy(i == 4 ? QSizePolicy::Ignored : QSizePolicy::Minimum,
+                                     QSizePolicy::Fixed);
         SBarPanels[i]->setMinimumHeight(17);
         SBarMain->addWidget(SBarPanels[i], i == 4 ? 1 : 0);
     }
@@ -573,7 +612,10 @@ void TF_IIcCtrl::FormShow() {
     std::string startProject;
     if (QFileInfo(q(ConfigPath)).isFile()) {
         ini::IniFile cfg(ConfigPath);
-        ProjectDir = withSlash(cfg.readString("Projekt", "Verzeichnis", ProjectDir));
+        // An empty entry keeps the default: logs would otherwise go to whatever folder the
+        // program was started from.
+        const std::string configured = cfg.readString("Projekt", "Verzeichnis", ProjectDir);
+        if (!configured.empty()) ProjectDir = withSlash(configured);
         startProject = cfg.readString("Projekt", "Datei", "");
         ProjectSettings.PortName = cfg.readString("RAFU", "Port", "");
         ProjectSettings.BaudRate = cfg.readInteger("RAFU", "Baudrate", 0);
@@ -605,7 +647,7 @@ bool TF_IIcCtrl::portTest() {
 void TF_IIcCtrl::adapterLinkLoop() {
     static const char* const linkError =
         "Die Datenverbindung zum RAFU konnte nicht hergestellt werden\n"
-        "        Die Verbindung über die eingestellte Schnittstelle ist nicht in Ordnung.\n"
+        "        Die Verbindung ist nicht in Ordnung.\n"
         "        Mit OK öffnen Sie die Einstellungen.";
     while (!OfflineMode) {
         if (!ProjectSettings.PortName.empty() && ProjectSettings.BaudRate != 0) {
@@ -771,8 +813,7 @@ void TF_IIcCtrl::UpdateStatus() {
 
 void TF_IIcCtrl::miAnlStartClick() {
     if (OfflineMode) {
-        RE_I2CMonitor->addLine(
-            "Aufzeichnung nicht möglich: keine Datenverbindung zum RAFU (Offline-Betrieb).");
+        RE_I2CMonitor->addLine("Offline: ohne Verbindung zum RAFU ist keine Aufzeichnung möglich.");
         return;
     }
     StartAnalyzer();
@@ -862,7 +903,10 @@ void TF_IIcCtrl::miSetupClick() {
 // --- Tool windows ---
 
 void TF_IIcCtrl::setToolWindow(Form f, QWidget* window) {
-    if (f >= ScanForm && f <= MemoryForm) tools_[f] = window;
+    if (f < ScanForm || f > MemoryForm) return;
+    tools_[f] = window;
+    // Closing the main window ends the program even while a tool window is open.
+    if (window) window->setAttribute(Qt::WA_QuitOnClose, false);
 }
 
 QWidget* TF_IIcCtrl::toolWindow(Form f) const {

@@ -1,5 +1,8 @@
 #include "kevoapplication.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <stdexcept>
 
 #include "dialogseam.h"
@@ -7,6 +10,14 @@
 KevoApplication::KevoApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("KEVO"));
     setQuitOnLastWindowClosed(true);
+    // Qt's own dialogs (files, printer) speak German like the rest of the program, when the
+    // system has Qt's translations.
+    auto* qtTexts = new QTranslator(this);
+    if (qtTexts->load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTexts);
+    else
+        delete qtTexts;
 }
 
 std::string exceptionMessage(const std::exception_ptr& e) {

@@ -2,6 +2,7 @@
 // enabling, the status bar and caption, the recording control and closing.
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QToolBar>
 
 #include "mainwindow_fixture.h"
@@ -59,6 +60,14 @@ TEST_F(MainWindowTest, ConfiguredProjectDirectoryIsTakenAsItIsAndNotCreated) {
     EXPECT_EQ(w->ProjectDir, other);
     EXPECT_FALSE(QFileInfo::exists(q(other)));
     EXPECT_EQ(ProjectSettings.DataDir, other);
+}
+
+TEST_F(MainWindowTest, EmptyProjectDirectoryEntryKeepsTheDefault) {
+    writeFile(dir + "kevo.cfg", QByteArray("[Projekt]\r\nVerzeichnis=\r\nDatei=\r\n"));
+    answerSettings(false);
+    showWindow();
+    EXPECT_EQ(w->ProjectDir, dir + "Data/");
+    EXPECT_EQ(ProjectSettings.DataDir, dir + "Data/");
 }
 
 TEST_F(MainWindowTest, LinkedStartUpIdentifiesAndConfiguresTheAdapter) {
@@ -160,9 +169,19 @@ TEST_F(MainWindowTest, MenusAndToolBarCarryTheirCaptionsHintsAndOrder) {
     // Every command has its glyph in the three looks.
     ASSERT_EQ(w->IL_HMToolbar.size(), 14);
     EXPECT_EQ(w->IL_HMToolbarD.size(), 14);
+    // The disabled look is clearly fainter than the normal one, also for grey glyphs.
+    auto opacity = [](const QPixmap& pm) {
+        const QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+        long sum = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) sum += qAlpha(img.pixel(x, y));
+        return sum;
+    };
     for (int i = 0; i < 14; ++i) {
         EXPECT_FALSE(w->IL_HMToolbar[i].isNull()) << i;
         EXPECT_NE(w->IL_HMToolbar[i].toImage(), w->IL_HMToolbarD[i].toImage()) << i;
+        EXPECT_NE(w->IL_HMToolbar[i].toImage(), w->IL_HMToolbarH[i].toImage()) << i;
+        EXPECT_LT(opacity(w->IL_HMToolbarD[i]) * 2, opacity(w->IL_HMToolbar[i])) << i;
     }
     // The trace view.
     EXPECT_TRUE(w->RE_I2CMonitor->isReadOnly());
@@ -181,6 +200,15 @@ TEST_F(MainWindowTest, StatusPanelsAndCaptionFollowProjectAndLog) {
     EXPECT_EQ(panel(3), " Mastertakt: 99 kHz");
     EXPECT_EQ(panel(1), " 3,3 Volt Logik");
     EXPECT_EQ(panel(2), " Aufzeichnung bis 140 kBit/S");
+    // At the designed window size no panel but the last is narrower than its text.
+    w->resize(592, w->height());
+    EXPECT_TRUE(waitFor(
+        [&] {
+            for (int i = 0; i < 4; ++i)
+                if (w->SBarPanels[i]->width() < w->SBarPanels[i]->sizeHint().width()) return false;
+            return true;
+        },
+        2000));
     ProjectSettings.MasterClockHz = 100000;
     ProjectSettings.LogicLevel = 9;  // out of range: no name, no crash
     w->UpdateStatus();
@@ -213,7 +241,7 @@ TEST_F(MainWindowTest, StartWhileOfflineIsRefusedWithALine) {
     EXPECT_EQ(w->CaptureThread, nullptr);
     EXPECT_FALSE(w->miAnlStop->isEnabled());
     EXPECT_TRUE(w->mmDatei->menuAction()->isEnabled());
-    EXPECT_NE(traceText().find("nicht möglich"), std::string::npos);
+    EXPECT_EQ(traceText(), "Offline: ohne Verbindung zum RAFU ist keine Aufzeichnung möglich.");
 }
 
 TEST_F(MainWindowTest, RecordingGivesHeaderNumberedLinesAndFooter) {
@@ -368,6 +396,7 @@ TEST_F(MainWindowTest, ToolCommandsFollowTheMasterSettingAndTheCheckMarks) {
     scan.setWindowTitle("scan");
     w->setToolWindow(ProjectFileHost::ScanForm, &scan);
     w->setToolWindow(ProjectFileHost::BusForm, &bus);
+    EXPECT_FALSE(scan.testAttribute(Qt::WA_QuitOnClose));  // closing the main window ends the program
 
     ProjectSettings.ProbeMaster = 0;
     w->UpdateToolCommands();
@@ -434,6 +463,13 @@ TEST_F(MainWindowTest, PrintingWritesThePdfTheUserChose) {
     EXPECT_EQ(asked.back().kind, dialogs::Kind::Printer);
     const QByteArray data = readAll(pdf);
     EXPECT_TRUE(data.startsWith("%PDF"));
+    // The job title is the document title (UTF-16 big-endian in the PDF).
+    QByteArray title("\xFE\xFF", 2);
+    for (QChar c : QString::fromUtf8("I²C-Analyzer Protokoll")) {
+        title.append(char(c.unicode() >> 8));
+        title.append(char(c.unicode() & 0xFF));
+    }
+    EXPECT_NE(data.indexOf(title), -1);
     // Cancel prints nothing.
     QFile::remove(q(pdf));
     answers = {{dialogs::mrCancel, {}}};
@@ -452,6 +488,12 @@ TEST_F(MainWindowTest, AboutBoxShowsTheVersionText) {
     EXPECT_EQ(VersionText.substr(0, VersionText.find('\n')), "KEVO 1.00a");
     EXPECT_EQ(std::count(VersionText.begin(), VersionText.end(), '\n'), 2);
     EXPECT_EQ(F_Info->windowTitle(), "Info");
+}
+
+TEST_F(MainWindowTest, QtDialogsSpeakGermanWhenTheTranslationsAreThere) {
+    if (!QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm"))
+        GTEST_SKIP() << "Qt's German translations are not installed";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
 }
 
 // An object whose event handler throws, as a conversion error in a handler would.
