@@ -240,6 +240,17 @@ TEST_F(LogFilesTest, SavingIntoAFolderThatCannotBeWrittenReportsAndKeepsTheLogUn
     EXPECT_TRUE(w->DocFlags & DocLogModified);
     EXPECT_TRUE(w->miSave->isEnabled());
     EXPECT_NE(caption().find("*["), std::string::npos);
+
+    // New and Open with "save first" keep the log when it could not be saved.
+    answers = {{dialogs::mrYes, {}}};
+    w->miNew->trigger();
+    EXPECT_EQ(captureStore()->BytesUsed.load(), int(sample().size()));
+    answers = {{dialogs::mrYes, {}}};
+    w->miOpen->trigger();
+    EXPECT_EQ(captureStore()->BytesUsed.load(), int(sample().size()));
+    EXPECT_TRUE(w->DocFlags & DocLogModified);
+    EXPECT_NE(traceText().find("00002  »42 7F«"), std::string::npos);
+    EXPECT_EQ(asked.back().kind, dialogs::Kind::Message);  // no file dialog came up
 }
 
 TEST_F(LogFilesTest, FileNameHelpers) {
