@@ -53,6 +53,7 @@ namespace {
 const char* const kCaption = "KEVO - Parvelo/ -Monitor";
 const char* const kLogFilter = "I²C Protokoll|*.I2P";
 const char* const kDefaultLogName = "I2CWatch.i2p";
+const char* const kPrintTitle = "I²C-Analyzer Protokoll";
 
 QString q(const std::string& s) {
     return QString::fromUtf8(s.data(), int(s.size()));
@@ -61,6 +62,8 @@ QString q(const std::string& s) {
 // The printer dialog: the chosen printer, or null when it was cancelled.
 std::unique_ptr<QPrinter> choosePrinter(QWidget* parent) {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    // Named before the dialog, so that its PDF printer proposes the title as the file name.
+    printer->setDocName(QString::fromUtf8(kPrintTitle));
     if (dialogs::hasResponder()) {
         dialogs::Request r;
         r.kind = dialogs::Kind::Printer;
@@ -978,7 +981,7 @@ void TF_IIcCtrl::miSearchClick() {
 }
 
 void TF_IIcCtrl::printTrace(QPrinter& printer) {
-    printer.setDocName(QString::fromUtf8("I²C-Analyzer Protokoll"));
+    printer.setDocName(QString::fromUtf8(kPrintTitle));
     try {
         RE_I2CMonitor->print(&printer);
     } catch (...) {
