@@ -5,6 +5,8 @@ function(kevo_add_test name)
   cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${KT_SOURCES})
   target_link_libraries(${name} PRIVATE ${KT_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+  # Shared test helpers (header-only): Qt application, simulator fixture, waiting.
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
   add_test(NAME ${name} COMMAND ${name})
   if(NOT KT_TIMEOUT)
     set(KT_TIMEOUT 300)

@@ -30,29 +30,15 @@
 #include "info.h"
 #include "kevoapplication.h"
 #include "projectsettings.h"
+#include "qtapp.h"
 #include "rafusim.h"
+#include "simport.h"
 #include "tracedecoder.h"
 #include "traceview.h"
 #include "vl-com.h"
 #include "vlcom.h"
 
 namespace kevotest {
-
-class QtEnv : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char arg0[] = "kevo-gui-test";
-        static char* argv[] = {arg0, nullptr};
-        if (!QApplication::instance()) app_ = std::make_unique<KevoApplication>(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
-    // Deleting the application also releases the font database.
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<KevoApplication> app_;
-};
 
 inline std::string s8(const QString& s) {
     return s.toStdString();
@@ -87,14 +73,13 @@ inline std::vector<uint8_t> telegram(std::initializer_list<uint8_t> bytes) {
     return out;
 }
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public kevosupport::SimPortTest {
   protected:
     QTemporaryDir tmp;
     std::string dir;  // program directory, trailing "/"
     std::vector<dialogs::Request> asked;
     std::vector<QPoint> askedAt;            // the main window's position when each request came
     std::deque<dialogs::Response> answers;  // consumed in order; empty: Cancel
-    std::unique_ptr<rafusim::Simulator> sim;
     TF_IIcCtrl* w = nullptr;
     int settingsRuns = 0;
     std::vector<std::unique_ptr<QTimer>> timers;  // pending answers to the settings dialog
@@ -103,7 +88,7 @@ class MainWindowTest : public ::testing::Test {
         ASSERT_TRUE(tmp.isValid());
         dir = s8(tmp.path()) + "/";
         QDir().mkpath(tmp.path() + "/ports");
-        qputenv("VLCOM_PORT_DIR", (tmp.path() + "/ports").toUtf8());
+        usePortDir(dir + "ports");
         setProgramFilePath(dir + "kevo");
         resetProjectSettings();
         resetTraceDecoder();
@@ -138,11 +123,7 @@ class MainWindowTest : public ::testing::Test {
 
     // Starts the simulator on COM1 in the test's port folder.
     void startSim() {
-        rafusim::Simulator::Options o;
-        o.portName = "COM1";
-        o.portDir = s8(tmp.path()) + "/ports";
-        sim = std::make_unique<rafusim::Simulator>(o);
-        ASSERT_TRUE(sim->start()) << sim->lastError();
+        ASSERT_NO_FATAL_FAILURE(SimPortTest::startSim("COM1"));
         sim->setCaptureIdle();
     }
 

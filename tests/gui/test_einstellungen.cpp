@@ -6,7 +6,7 @@
 using namespace dlgtest;
 
 namespace {
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
+KEVO_TEST_APPLICATION(QApplication);
 }
 
 // ------------------------------------------------------------ results and write-back

@@ -27,25 +27,11 @@
 #include "dialogseam.h"
 #include "einstellungen.h"
 #include "projectsettings.h"
+#include "qtapp.h"
 #include "vclcontrols.h"
 
 namespace dlgtest {
 
-// One QApplication for the whole run, deleted at the end.
-class QtEnv : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char arg0[] = "settings-dialog-test";
-        static char* argv[] = {arg0, nullptr};
-        if (!QApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
 
 // Every field of the record, to tell whether anything was written.
 inline std::string dump(const TProjectSettings& s) {

@@ -10,7 +10,7 @@ using namespace kevotest;
 
 namespace {
 
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
+KEVO_TEST_APPLICATION(KevoApplication);
 
 class LogFilesTest : public MainWindowTest {
   protected:

@@ -12,7 +12,7 @@ using namespace kevotest;
 
 namespace {
 
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
+KEVO_TEST_APPLICATION(KevoApplication);
 
 const char* const kLinkError = "Die Datenverbindung zum RAFU konnte nicht hergestellt werden";
 

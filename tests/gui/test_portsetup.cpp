@@ -27,26 +27,13 @@
 #include <string>
 #include <vector>
 
+#include "qtapp.h"
 #include "rafusim.h"
 #include "vl-com.h"
 
 namespace {
 
-class QtEnv : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char arg0[] = "port-setup-test";
-        static char* argv[] = {arg0, nullptr};
-        if (!QApplication::instance()) app_ = std::make_unique<QApplication>(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
-    void TearDown() override { app_.reset(); }
-
-  private:
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
+KEVO_TEST_APPLICATION(QApplication);
 
 // Another process that opens a port and holds it until released.
 class PortHolder {

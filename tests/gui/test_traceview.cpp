@@ -17,23 +17,13 @@
 #include "iictexte.h"
 #include "iicwatch.h"
 #include "projectsettings.h"
+#include "qtapp.h"
 #include "tracedecoder.h"
 #include "traceview.h"
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_traceview";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app.reset(); }
-    std::unique_ptr<QApplication> app;
-};
-const auto* const env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+KEVO_TEST_APPLICATION(QApplication);
 
 struct CharAttr {
     COLORREF color;

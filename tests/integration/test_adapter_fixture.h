@@ -15,26 +15,20 @@
 #include "dialogseam.h"
 #include "projectsettings.h"
 #include "rafusim.h"
+#include "simport.h"
 #include "vl-com.h"
 #include "vlcom.h"
+#include "wait.h"
 
 namespace adaptertest {
 
-class AdapterTest : public ::testing::Test {
-  protected:
-    std::string dir;
-    std::unique_ptr<rafusim::Simulator> sim;
+using kevosupport::msSince;
 
+class AdapterTest : public kevosupport::SimPortTest {
+  protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/adapter-it-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
-        rafusim::Simulator::Options o;
-        o.portName = "COM3";
-        o.portDir = dir;
-        sim = std::make_unique<rafusim::Simulator>(o);
-        ASSERT_TRUE(sim->start()) << sim->lastError();
+        ASSERT_NO_FATAL_FAILURE(makePortDir("adapter-it"));
+        ASSERT_NO_FATAL_FAILURE(startSim("COM3"));
         LinkOpenCount = 0;
         OfflineMode = false;
         DeviceInfo = TDeviceInfo();
@@ -48,9 +42,7 @@ class AdapterTest : public ::testing::Test {
         VlCOMClosePort();
         LinkOpenCount = 0;
         OfflineMode = false;
-        sim.reset();
-        std::string cmd = "rm -rf '" + dir + "'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
+        removePortDir();
     }
 
     static int32_t select(const std::string& port, int32_t baud = 921600) {
@@ -68,10 +60,5 @@ class AdapterTest : public ::testing::Test {
         return static_cast<size_t>(std::count(t.begin(), t.end(), telegram));
     }
 };
-
-inline long long msSince(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
-        .count();
-}
 
 }  // namespace adaptertest

@@ -23,27 +23,19 @@
 #include "iictexte.h"
 #include "iicwatch.h"
 #include "projectsettings.h"
+#include "qtapp.h"
 #include "rafusim.h"
+#include "simport.h"
 #include "syncmailbox.h"
 #include "tracedecoder.h"
 #include "traceview.h"
 #include "vl-com.h"
 #include "vlcom.h"
+#include "wait.h"
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char name[] = "test_capture_thread";
-        static char* argv[] = {name, nullptr};
-        app = std::make_unique<QApplication>(argc, argv);
-    }
-    void TearDown() override { app.reset(); }
-    std::unique_ptr<QApplication> app;
-};
-const auto* const env = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+KEVO_TEST_APPLICATION(QApplication);
 
 using Clock = std::chrono::steady_clock;
 
@@ -59,28 +51,17 @@ QString sep() {
 
 // Waits for a condition while serving the GUI thread's events and hand-overs.
 bool serveUntil(const std::function<bool()>& done, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (Clock::now() > deadline) return false;
+    return kevosupport::waitUntil(done, timeoutMs, [] {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         SyncMailbox::instance().runPending();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+    });
 }
 
-class CaptureThread : public ::testing::Test {
+class CaptureThread : public kevosupport::SimPortTest {
   protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/capture-it-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
-        rafusim::Simulator::Options o;
-        o.portName = "COM6";
-        o.portDir = dir;
-        sim = std::make_unique<rafusim::Simulator>(o);
-        ASSERT_TRUE(sim->start()) << sim->lastError();
+        ASSERT_NO_FATAL_FAILURE(makePortDir("capture-it"));
+        ASSERT_NO_FATAL_FAILURE(startSim("COM6"));
         sim->setCaptureIdle();
         LinkOpenCount = 0;
         OfflineMode = false;
@@ -110,9 +91,7 @@ class CaptureThread : public ::testing::Test {
         while (LinkOpenCount > 0) ComClose();
         setMonitorView(nullptr);
         setCaptureStore(nullptr);
-        sim.reset();
-        const std::string cmd = "rm -rf '" + dir + "'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
+        removePortDir();
     }
 
     // What the recording control does at the start and at the stop.
@@ -159,8 +138,6 @@ class CaptureThread : public ::testing::Test {
         EXPECT_EQ(l[n - 1], QString());
     }
 
-    std::string dir;
-    std::unique_ptr<rafusim::Simulator> sim;
     std::unique_ptr<CaptureStore> store;
     std::unique_ptr<TraceView> view;
     std::unique_ptr<ThIIcWatch> thread;

@@ -16,7 +16,9 @@
 #include <thread>
 
 #include "rafusim.h"
+#include "simport.h"
 #include "vl-com.h"
+#include "wait.h"
 
 namespace linktest {
 
@@ -44,42 +46,23 @@ inline std::set<int> taskIds() {
     return ids;
 }
 
-template <class F>
-bool waitUntil(F f, int timeoutMs = 3000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!f()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using kevosupport::msSince;
+using kevosupport::waitUntil;
 
-inline long long msSince(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t)
-        .count();
-}
-
-class LinkTest : public ::testing::Test {
+class LinkTest : public kevosupport::SimPortTest {
   protected:
-    std::string dir;
-    std::unique_ptr<rafusim::Simulator> sim;
     long liveStrings = 0;  // OLE strings alive before the test; the helpers free theirs
 
     virtual rafusim::Simulator::Options options() {
         rafusim::Simulator::Options o;
         o.portName = "COM5";
-        o.portDir = dir;
         return o;
     }
 
     void SetUp() override {
-        char tmpl[] = "/tmp/link-it-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir = tmpl;
-        setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
+        ASSERT_NO_FATAL_FAILURE(makePortDir("link-it"));
         liveStrings = OleStrLiveCount();
-        sim = std::make_unique<rafusim::Simulator>(options());
-        ASSERT_TRUE(sim->start()) << sim->lastError();
+        ASSERT_NO_FATAL_FAILURE(startSim(options()));
     }
 
     void TearDown() override {
@@ -88,9 +71,7 @@ class LinkTest : public ::testing::Test {
         // Every string the library handed out was freed, and every caller string it
         // replaced was freed by the library.
         EXPECT_EQ(OleStrLiveCount(), liveStrings);
-        sim.reset();
-        std::string cmd = "rm -rf '" + dir + "'";
-        EXPECT_EQ(system(cmd.c_str()), 0);
+        removePortDir();
     }
 
     int32_t select(const std::string& port = "COM5", int32_t baud = 921600) {

@@ -61,12 +61,12 @@ TEST_F(Port, SelectTestsThePortWithoutKeepingIt) {
     EXPECT_EQ(select("../../etc/passwd"), 0);
     EXPECT_EQ(VlCOMPortSel(nullptr, nullptr), 0);
 
-    std::string file = dir + "/plain.bin";
+    std::string file = portDir + "/plain.bin";
     FILE* f = fopen(file.c_str(), "w");
     ASSERT_NE(f, nullptr);
     fputs("not a port", f);
     fclose(f);
-    ASSERT_EQ(symlink(file.c_str(), (dir + "/COM9").c_str()), 0);
+    ASSERT_EQ(symlink(file.c_str(), (portDir + "/COM9").c_str()), 0);
     EXPECT_EQ(select("COM9"), 0);
     EXPECT_EQ(VlCOMOpenPort(), 0);  // the last selection is what an open tries
 

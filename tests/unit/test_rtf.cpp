@@ -11,22 +11,12 @@
 #include <memory>
 #include <vector>
 
+#include "qtapp.h"
 #include "rtfwriter.h"
 
 namespace {
 
-class QtEnv : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        static int argc = 1;
-        static char arg0[] = "test_rtf";
-        static char* argv[] = {arg0, nullptr};
-        if (!QGuiApplication::instance()) app = std::make_unique<QGuiApplication>(argc, argv);
-    }
-    void TearDown() override { app.reset(); }
-    std::unique_ptr<QGuiApplication> app;
-};
-const auto* const kEnv = ::testing::AddGlobalTestEnvironment(new QtEnv);
+KEVO_TEST_APPLICATION(QGuiApplication);
 
 struct TextRun {
     std::u16string text;
