@@ -14,7 +14,6 @@
 // Usage: bench_capture_linerate [seconds, default 30] [bytes per second, default 92160]
 // Run with QT_QPA_PLATFORM=offscreen (set here when unset).
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -32,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "benchsupport.h"
 #include "capturestore.h"
 #include "deviceinfo.h"
 #include "iicwatch.h"
@@ -44,6 +44,8 @@
 #include "vlcom.h"
 
 namespace {
+
+using namespace benchsupport;
 
 using Clock = std::chrono::steady_clock;
 
@@ -161,17 +163,8 @@ int main(int argc, char** argv) {
     char tmpl[] = "/tmp/bench-capture-XXXXXX";
     if (!mkdtemp(tmpl)) return 1;
     const std::string dir = tmpl;
-    setenv("VLCOM_PORT_DIR", dir.c_str(), 1);
-
-    rafusim::Simulator::Options so;
-    so.portName = "COM6";
-    so.portDir = dir;
-    auto sim = std::make_unique<rafusim::Simulator>(so);
-    if (!sim->start()) {
-        std::fprintf(stderr, "simulator: %s\n", sim->lastError().c_str());
-        return 1;
-    }
-    sim->setCaptureIdle();
+    auto sim = startBenchSim(dir, "COM6");
+    if (!sim) return 1;
 
     resetProjectSettings();
     resetTraceDecoder();
@@ -187,10 +180,7 @@ int main(int argc, char** argv) {
     auto store = std::make_unique<CaptureStore>();
     setCaptureStore(store.get());
     TraceView view;
-    view.resize(592, 333);
-    view.setLeftIndent(48);
-    view.show();
-    setMonitorView(&view);
+    showBenchView(view);
     app.processEvents();
     app.viewport = view.viewport();
 
@@ -354,15 +344,13 @@ int main(int argc, char** argv) {
         "trace view repaints: %zu while recording (%.0f/s), %zu after the final drain; %.0f ms in all\n",
         app.livePaints, double(app.livePaints) / storedSeconds, app.closingPaints, app.paintMs);
 
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
     std::printf(
         "\nCPU time of the recording and stop: %.0f ms process (%.0f%% of one core), GUI thread %.0f ms\n",
         cpuMsTotal, 100.0 * cpuMsTotal / (recordedMs + stopMs), guiCpuMs);
     for (size_t i = 0; i < perThread.size() && i < 6; ++i)
         if (perThread[i].first >= 10)
             std::printf("  thread %s: %.0f ms\n", perThread[i].second.c_str(), perThread[i].first);
-    std::printf("peak resident memory: %ld MB\n", ru.ru_maxrss / 1024);
+    std::printf("peak resident memory: %ld MB\n", peakRssMb());
 
     setMonitorView(nullptr);
     setCaptureStore(nullptr);

@@ -18,21 +18,14 @@
 #include <thread>
 
 #include "linkproto.h"
+#include "tasks.h"
 #include "vl-com.h"
 
 using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::set<int> taskIds() {
-    std::set<int> ids;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') ids.insert(atoi(e->d_name));
-        closedir(d);
-    }
-    return ids;
-}
+using kevosupport::taskIds;
 
 // utime + stime of one thread, in seconds.
 double threadCpu(int tid) {

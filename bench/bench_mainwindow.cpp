@@ -4,8 +4,6 @@
 // Analyzer menu every 250 ms: the time from the click to the menu's first paint shows whether
 // the window stays responsive while recording.
 // Prints the times and the peak resident memory. Run with QT_QPA_PLATFORM=offscreen.
-#include <sys/resource.h>
-
 #include <QAction>
 #include <QApplication>
 #include <QDir>
@@ -23,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "benchsupport.h"
 #include "capturestore.h"
 #include "dialogseam.h"
 #include "iicctrlu.h"
@@ -31,6 +30,8 @@
 #include "traceview.h"
 
 namespace {
+
+using namespace benchsupport;
 
 // Write telegrams and register reads with a repeated start, NAKs, errors and port bits now
 // and then: 49,999 telegram starts in exactly 800,000 pairs.
@@ -43,31 +44,12 @@ QByteArray fullLog() {
     for (int t = 0; t < telegrams; ++t) {
         const int n = pairs / telegrams + (t < pairs % telegrams ? 1 : 0);
         const bool read = t % 3 == 0;
-        for (int i = 0; i < n; ++i) {
-            uint8_t st = StatusNoError | StatusNoStop;
-            uint8_t d = uint8_t(rng());
-            if (i == 0) {
-                st |= StatusStart;
-                d = 0xA0;
-            } else if (read && i == 2) {
-                st |= StatusRepStart;
-                d = 0xA1;
-            }
-            if (i == n - 1) st &= uint8_t(~StatusNoStop);
-            if (read && i == n - 1) st |= StatusNak;
-            if (rng() % 200 == 0) st &= uint8_t(~StatusNoError);
-            if (rng() % 50 == 0) st |= StatusPort;
+        benchTelegram(rng, n, read, [&out](uint8_t st, uint8_t d) {
             out.append(char(st));
             out.append(char(d));
-        }
+        });
     }
     return out;
-}
-
-long peakRssMb() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss / 1024;
 }
 
 // Stops a timer at the watched widget's first paint.
@@ -101,13 +83,8 @@ int main(int argc, char** argv) {
     }
     // The simulated adapter on COM1, named in the configuration, so that start-up links.
     QDir().mkpath(tmp.path() + "/ports");
-    qputenv("VLCOM_PORT_DIR", (tmp.path() + "/ports").toUtf8());
-    rafusim::Simulator::Options so;
-    so.portName = "COM1";
-    so.portDir = dir + "ports";
-    rafusim::Simulator sim(so);
-    if (!sim.start()) return 1;
-    sim.setCaptureIdle();
+    const auto sim = startBenchSim(dir + "ports", "COM1");
+    if (!sim) return 1;
     {
         QFile f(QString::fromStdString(dir + "kevo.cfg"));
         if (!f.open(QIODevice::WriteOnly)) return 1;
@@ -148,7 +125,7 @@ int main(int argc, char** argv) {
     // Recording at the full line rate while the user opens a menu now and then.
     F_IIcCtrl->miNewClick();
     rafusim::TrafficOptions traffic;  // 92,160 event bytes per second
-    sim.setCaptureTraffic(traffic);
+    sim->setCaptureTraffic(traffic);
     F_IIcCtrl->miAnlStartClick();
     if (!F_IIcCtrl->CaptureThread) {
         std::fprintf(stderr, "recording did not start\n");
@@ -201,6 +178,6 @@ int main(int argc, char** argv) {
     F_IIcCtrl->close();
     delete F_IIcCtrl;
     dialogs::setResponder({});
-    sim.stop();
+    sim->stop();
     return 0;
 }

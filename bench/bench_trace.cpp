@@ -1,8 +1,6 @@
 // Renders a full capture store (1,600,000 bytes, 49,999 telegrams) into the trace view, as
 // loading a full log does, until the view is ready to show its end. Prints the time and the
 // peak resident memory. Run with QT_QPA_PLATFORM=offscreen.
-#include <sys/resource.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QScrollBar>
@@ -10,12 +8,15 @@
 #include <memory>
 #include <random>
 
+#include "benchsupport.h"
 #include "capturestore.h"
 #include "projectsettings.h"
 #include "tracedecoder.h"
 #include "traceview.h"
 
 namespace {
+
+using namespace benchsupport;
 
 // Write telegrams (address, sub-address, data) and register reads (address, sub-address,
 // repeated start, read data), with NAKs, protocol errors and port bits now and then.
@@ -29,29 +30,8 @@ void fillFullStore(CaptureStore& s) {
         const int share = pairs / (telegrams - 1);
         const int n = t == telegrams - 1 ? 1 : share + (t < pairs % (telegrams - 1) ? 1 : 0);
         const bool read = t % 3 == 0;
-        for (int i = 0; i < n; ++i) {
-            uint8_t st = StatusNoError | StatusNoStop;
-            uint8_t d = uint8_t(rng());
-            if (i == 0) {
-                st |= StatusStart;
-                d = 0xA0;
-            } else if (read && i == 2) {
-                st |= StatusRepStart;
-                d = 0xA1;
-            }
-            if (i == n - 1) st &= uint8_t(~StatusNoStop);
-            if (read && i == n - 1) st |= StatusNak;
-            if (rng() % 200 == 0) st &= uint8_t(~StatusNoError);
-            if (rng() % 50 == 0) st |= StatusPort;
-            s.AppendBusEvent(st, d);
-        }
+        benchTelegram(rng, n, read, [&s](uint8_t st, uint8_t d) { s.AppendBusEvent(st, d); });
     }
-}
-
-long peakRssMb() {
-    rusage ru{};
-    getrusage(RUSAGE_SELF, &ru);
-    return ru.ru_maxrss / 1024;
 }
 
 }  // namespace
@@ -64,10 +44,7 @@ int main(int argc, char** argv) {
     std::printf("store: %d bytes, %d telegrams\n", store->BytesUsed.load(), store->IndexCount.load() - 1);
 
     TraceView view;
-    view.resize(592, 333);
-    view.setLeftIndent(48);
-    view.show();
-    setMonitorView(&view);
+    showBenchView(view);
     app.processEvents();
 
     for (int mode : {0, 2}) {

@@ -17,6 +17,7 @@
 
 #include "rafusim.h"
 #include "simport.h"
+#include "tasks.h"
 #include "vl-com.h"
 #include "wait.h"
 
@@ -36,15 +37,7 @@ inline std::string str(const std::vector<uint8_t>& v) {
     return std::string(v.begin(), v.end());
 }
 
-inline std::set<int> taskIds() {
-    std::set<int> ids;
-    if (DIR* d = opendir("/proc/self/task")) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') ids.insert(atoi(e->d_name));
-        closedir(d);
-    }
-    return ids;
-}
+using kevosupport::taskIds;
 
 using kevosupport::msSince;
 using kevosupport::waitUntil;
