@@ -18,6 +18,7 @@
 #include "iicwatch.h"
 #include "projectsettings.h"
 #include "qtapp.h"
+#include "storeview.h"
 #include "tracedecoder.h"
 #include "traceview.h"
 
@@ -64,24 +65,14 @@ std::vector<CharAttr> fakeAttributes(const FakeView& v) {
     return out;
 }
 
-class TraceViewTest : public ::testing::Test {
+class TraceViewTest : public ::testing::Test, protected kevosupport::StoreAndTraceView {
   protected:
     void SetUp() override {
         resetProjectSettings();
         resetTraceDecoder();
-        store = std::make_unique<CaptureStore>();
-        setCaptureStore(store.get());
-        view = std::make_unique<TraceView>();
-        view->resize(600, 300);
-        view->show();
-        setMonitorView(view.get());
+        installStoreAndView();
     }
-    void TearDown() override {
-        setMonitorView(nullptr);
-        setCaptureStore(nullptr);
-    }
-    std::unique_ptr<CaptureStore> store;
-    std::unique_ptr<TraceView> view;
+    void TearDown() override { uninstallStoreAndView(); }
 };
 
 void fillRandomCapture(CaptureStore& s, int telegrams, uint32_t seed) {

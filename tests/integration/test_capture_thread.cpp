@@ -26,6 +26,7 @@
 #include "qtapp.h"
 #include "rafusim.h"
 #include "simport.h"
+#include "storeview.h"
 #include "syncmailbox.h"
 #include "tracedecoder.h"
 #include "traceview.h"
@@ -57,7 +58,7 @@ bool serveUntil(const std::function<bool()>& done, int timeoutMs) {
     });
 }
 
-class CaptureThread : public kevosupport::SimPortTest {
+class CaptureThread : public kevosupport::SimPortTest, protected kevosupport::StoreAndTraceView {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(makePortDir("capture-it"));
@@ -73,13 +74,7 @@ class CaptureThread : public kevosupport::SimPortTest {
         int32_t baud = 921600;
         ASSERT_EQ(VlCOMPortSel(&port, &baud), 1);
         SysFreeString(port);
-
-        store = std::make_unique<CaptureStore>();
-        setCaptureStore(store.get());
-        view = std::make_unique<TraceView>();
-        view->resize(600, 300);
-        view->show();
-        setMonitorView(view.get());
+        installStoreAndView();
     }
 
     void TearDown() override {
@@ -89,8 +84,7 @@ class CaptureThread : public kevosupport::SimPortTest {
             thread.reset();
         }
         while (LinkOpenCount > 0) ComClose();
-        setMonitorView(nullptr);
-        setCaptureStore(nullptr);
+        uninstallStoreAndView();
         removePortDir();
     }
 
@@ -138,8 +132,6 @@ class CaptureThread : public kevosupport::SimPortTest {
         EXPECT_EQ(l[n - 1], QString());
     }
 
-    std::unique_ptr<CaptureStore> store;
-    std::unique_ptr<TraceView> view;
     std::unique_ptr<ThIIcWatch> thread;
 };
 
