@@ -118,6 +118,11 @@ QPixmap drawGlyph(int index) {
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const QColor ink(0x30, 0x30, 0x30);
+    // Ink outline on white: pages and sheets.
+    auto onPaper = [&p, &ink] {
+        p.setPen(QPen(ink, 1));
+        p.setBrush(Qt::white);
+    };
     auto chip = [&p, &ink](QColor body) {
         p.setPen(QPen(ink, 1));
         for (int i = 0; i < 4; ++i) {
@@ -136,8 +141,7 @@ QPixmap drawGlyph(int index) {
             page.lineTo(12.5, 14.5);
             page.lineTo(2.5, 14.5);
             page.closeSubpath();
-            p.setPen(QPen(ink, 1));
-            p.setBrush(Qt::white);
+            onPaper();
             p.drawPath(page);
             p.drawLine(QPointF(9.5, 1.5), QPointF(9.5, 4.5));
             p.drawLine(QPointF(9.5, 4.5), QPointF(12.5, 4.5));
@@ -149,8 +153,7 @@ QPixmap drawGlyph(int index) {
             break;
         }
         case 3: {  // search: a magnifier over a page
-            p.setPen(QPen(ink, 1));
-            p.setBrush(Qt::white);
+            onPaper();
             p.drawRect(QRectF(1.5, 1.5, 9, 12));
             p.setPen(QPen(QColor(0x20, 0x50, 0xA0), 2));
             p.setBrush(QColor(0xD0, 0xE8, 0xFF));
@@ -159,8 +162,7 @@ QPixmap drawGlyph(int index) {
             break;
         }
         case 4: {  // print: a printer with a sheet
-            p.setPen(QPen(ink, 1));
-            p.setBrush(Qt::white);
+            onPaper();
             p.drawRect(QRectF(4.5, 1.5, 7, 5));
             p.setBrush(QColor(0xA0, 0xA8, 0xB0));
             p.drawRoundedRect(QRectF(1.5, 6.5, 13, 6), 1, 1);
