@@ -32,7 +32,6 @@
 
 namespace dlgtest {
 
-
 // Every field of the record, to tell whether anything was written.
 inline std::string dump(const TProjectSettings& s) {
     std::ostringstream o;
