@@ -1054,13 +1054,18 @@ void TF_IIcCtrl::miOpenClick() {
     UpdateStatus();
 }
 
-void TF_IIcCtrl::miSaveClick() {
+// Saves the log under LogPath; only a log that was really written counts as saved.
+void TF_IIcCtrl::saveLogAndMark() {
     SaveProtokoll(LogPath);
     if (lastSaveOk_) {
         DocFlags &= ~DocLogModified;
         miSave->setEnabled(false);
         TB_Save->setEnabled(false);
     }
+}
+
+void TF_IIcCtrl::miSaveClick() {
+    saveLogAndMark();
     UpdateStatus();
 }
 
@@ -1074,12 +1079,7 @@ void TF_IIcCtrl::miSaveAsClick() {
     const dialogs::Response a = dialogs::ask(r);
     if (a.result == dialogs::mrOk && !a.value.empty()) {
         LogPath = withDefaultExtension(a.value, "I2P");
-        SaveProtokoll(LogPath);
-        if (lastSaveOk_) {
-            DocFlags &= ~DocLogModified;
-            miSave->setEnabled(false);
-            TB_Save->setEnabled(false);
-        }
+        saveLogAndMark();
     }
     UpdateStatus();
 }

@@ -188,6 +188,7 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     QWidget* searchWindow_ = nullptr;
     int toolPos_[4][2] = {{0, 0}, {25, 25}, {25, 25}, {25, 25}};  // tool windows not built yet
     bool lastSaveOk_ = false;
+    void saveLogAndMark();
 };
 
 extern TF_IIcCtrl* F_IIcCtrl;
