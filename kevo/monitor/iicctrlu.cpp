@@ -424,12 +424,16 @@ void TF_IIcCtrl::buildMenus() {
     mmDatei->addSeparator();
     miBeenden = item(mmDatei, "miBeenden", "&Beenden", nullptr, -1, &TF_IIcCtrl::miBeendenClick, this);
 
-    // The project commands are bound by the project unit (projectcommands).
+    // The project commands live in their own unit (projekte.cpp).
     mmProjekt = menu("mmProjekt", "&Projekt");
-    miNewProjekt = item(mmProjekt, "miNewProjekt", "&Neues Projekt", "Neues Projekt erzeugen", 5, none, this);
-    miOpenProj = item(mmProjekt, "miOpenProj", "Pr&ojekt öffnen", "Projekt öffnen", 6, none, this);
-    miSaveProj = item(mmProjekt, "miSaveProj", "Projekt &speichern", "Projektdatei speichern", 7, none, this);
-    miSaveProjAs = item(mmProjekt, "miSaveProjAs", "Projekt speichern &unter", nullptr, -1, none, this);
+    miNewProjekt = item(mmProjekt, "miNewProjekt", "&Neues Projekt", "Neues Projekt erzeugen", 5,
+                        &TF_IIcCtrl::miNewProjektClick, this);
+    miOpenProj = item(mmProjekt, "miOpenProj", "Pr&ojekt öffnen", "Projekt öffnen", 6,
+                      &TF_IIcCtrl::miOpenProjClick, this);
+    miSaveProj = item(mmProjekt, "miSaveProj", "Projekt &speichern", "Projektdatei speichern", 7,
+                      &TF_IIcCtrl::miSaveProjClick, this);
+    miSaveProjAs = item(mmProjekt, "miSaveProjAs", "Projekt speichern &unter", nullptr, -1,
+                        &TF_IIcCtrl::miSaveProjAsClick, this);
     mmProjekt->addSeparator();
     miSetup = item(mmProjekt, "miSetup", "&Einstellungen", "Projekteigenschaften einstellen", 8,
                    &TF_IIcCtrl::miSetupClick, this);

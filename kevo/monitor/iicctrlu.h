@@ -114,6 +114,11 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     void miAnlStartClick();
     void miAnlStopClick();
     void miSetupClick();
+    // Project commands (projekte.cpp).
+    void miNewProjektClick();
+    void miOpenProjClick();
+    void miSaveProjClick();
+    void miSaveProjAsClick();
     void miScanToolClick();
     void miBusToolClick();
     void miMemToolClick();

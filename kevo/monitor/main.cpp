@@ -5,6 +5,7 @@
 #include "einstellungen.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
+#include "iicsearch.h"
 #include "info.h"
 #include "kevoapplication.h"
 
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
         F_Einstellungen = new TF_Einstellungen(F_IIcCtrl);
         F_Info = new TF_Info(F_IIcCtrl);
         F_Fortschritt = new TF_Fortschritt(F_IIcCtrl);
+        F_Search = new TF_Search(F_IIcCtrl);
+        F_IIcCtrl->setSearchWindow(F_Search);
         F_IIcCtrl->setAttribute(Qt::WA_DeleteOnClose, false);
         F_IIcCtrl->show();
         app.exec();
