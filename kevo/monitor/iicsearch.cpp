@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStyle>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "dialogseam.h"
 #include "iicctrlu.h"
@@ -202,18 +204,21 @@ void TF_Search::BB_SearchClick() {
     TF_IIcCtrl* main = F_IIcCtrl;
     if (pattern.isEmpty() || !main) return;
     TraceView* view = main->RE_I2CMonitor;
-    QTextDocument* doc = view->document();
-    // The text as it stands now; a recording may have added to it since the last search.
-    const int length = view->textLength();
+    // The text as it stands now; a recording may have added to it since the last search. Its
+    // plain form has the document's positions (one character per line break).
+    const QString text = view->document()->toPlainText();
     int start = CB_Repeat->isChecked() ? view->textCursor().selectionEnd() : 0;
-    start = std::clamp(start, 0, length);
+    start = std::clamp(start, 0, int(text.size()));
     // Forwards, not case-sensitive, not whole words.
-    const QTextCursor found = doc->find(pattern, start);
-    if (found.isNull()) {
+    const int at = int(text.indexOf(pattern, start, Qt::CaseInsensitive));
+    if (at < 0) {
         dialogs::messageBox(s8(QApplication::applicationName()), kNoMatch, dialogs::MsgType::Custom,
                             dialogs::mbOK, {"OK"});
         return;
     }
+    QTextCursor found(view->document());
+    found.setPosition(at);
+    found.setPosition(at + int(pattern.size()), QTextCursor::KeepAnchor);
     view->setTextCursor(found);
     main->activateWindow();
     view->setFocus();
