@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
-#include <QStyle>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <algorithm>
@@ -56,47 +55,44 @@ TF_Search::TF_Search(QWidget* owner) : QDialog(owner) {
 
     // Addressing: device, register, written or read back.
     GB_Adress =
-        placed(new QGroupBox(QStringLiteral("Adressierung"), this), "GB_Adress", QRect(6, 4, 227, 84));
-    L_DevAdr = placed(new QLabel(QStringLiteral("Baustein"), GB_Adress), "L_DevAdr", QRect(10, 18, 50, 14));
+        placed(new QGroupBox(QStringLiteral("Adressierung"), this), "GB_Adress", QRect(4, 2, 231, 86));
+    L_DevAdr = placed(new QLabel(QStringLiteral("Baustein"), GB_Adress), "L_DevAdr", QRect(8, 18, 48, 14));
     LE_DevAdr =
-        placed(new QLineEdit(GB_Adress), "LE_DevAdr", QRect(10, 33, 44, 21), "Hardwareadresse des Bausteins");
-    L_SubAdr = placed(new QLabel(QStringLiteral("Register"), GB_Adress), "L_SubAdr", QRect(62, 18, 52, 14));
+        placed(new QLineEdit(GB_Adress), "LE_DevAdr", QRect(8, 33, 36, 21), "Hardwareadresse des Bausteins");
+    L_SubAdr = placed(new QLabel(QStringLiteral("Register"), GB_Adress), "L_SubAdr", QRect(58, 18, 48, 14));
     LE_SubAdr =
-        placed(new QLineEdit(GB_Adress), "LE_SubAdr", QRect(62, 33, 52, 21), "Speicher- Registeradresse");
+        placed(new QLineEdit(GB_Adress), "LE_SubAdr", QRect(58, 33, 44, 21), "Speicher- Registeradresse");
     RG_RdWr =
         placed(new vcl::RadioGroup(QStringLiteral("Daten wurden"),
                                    {QStringLiteral("geschrieben"), QStringLiteral("gelesen")}, GB_Adress),
-               "RG_RdWr", QRect(122, 12, 97, 64), "wurde Baustein beschrieben oder ausgelesen?");
+               "RG_RdWr", QRect(110, 10, 115, 70), "wurde Baustein beschrieben oder ausgelesen?");
     RG_RdWr->setItemIndex(0);
     L_DevAdr->setBuddy(LE_DevAdr);
     L_SubAdr->setBuddy(LE_SubAdr);
 
     // Up to five data bytes.
-    GB_Data = placed(new QGroupBox(QStringLiteral("Daten"), this), "GB_Data", QRect(6, 92, 227, 62),
+    GB_Data = placed(new QGroupBox(QStringLiteral("Daten"), this), "GB_Data", QRect(4, 92, 231, 62),
                      "gelesene oder geschriebene Datenbytes");
     for (int i = 0; i < 5; ++i) {
-        const int x = 10 + 43 * i;
+        const int x = 8 + 44 * i;
         const QByteArray edit = "LE_Byte" + QByteArray::number(i + 1);
         const QByteArray label = "L_Byte" + QByteArray::number(i + 1);
         L_Byte[i] = placed(new QLabel(QStringLiteral("%1. Byte").arg(i + 1), GB_Data), label.constData(),
-                           QRect(x, 18, 40, 14));
-        LE_Byte[i] = placed(new QLineEdit(GB_Data), edit.constData(), QRect(x, 33, 37, 21));
+                           QRect(x, 18, 43, 14));
+        LE_Byte[i] = placed(new QLineEdit(GB_Data), edit.constData(), QRect(x, 33, 36, 21));
         L_Byte[i]->setBuddy(LE_Byte[i]);
     }
 
     CB_StopCond = placed(new QCheckBox(QStringLiteral("Stopzeichen"), this), "CB_StopCond",
-                         QRect(10, 160, 100, 18), "Suchmaske mit Stopzeichen beenden");
+                         QRect(8, 160, 96, 18), "Suchmaske mit Stopzeichen beenden");
     CB_Repeat = placed(new QCheckBox(QStringLiteral("Suche wiederholen"), this), "CB_Repeat",
-                       QRect(114, 160, 119, 18), "Suche ab Position fortsetzen");
+                       QRect(106, 160, 131, 18), "Suche ab Position fortsetzen");
 
-    BB_Search = placed(new QPushButton(QStringLiteral("Suchen"), this), "BB_Search", QRect(6, 188, 73, 27),
+    BB_Search = placed(new QPushButton(QStringLiteral("Suchen"), this), "BB_Search", QRect(4, 190, 75, 27),
                        "Suchvorgang starten/wiederholen");
     BB_Cancel = placed(new QPushButton(QStringLiteral("Abbrechen"), this), "BB_Cancel",
-                       QRect(83, 188, 73, 27), "Suchfenster schließen");
-    BB_Help = placed(new QPushButton(QStringLiteral("Hilfe"), this), "BB_Help", QRect(160, 188, 73, 27));
-    BB_Search->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
-    BB_Cancel->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
-    BB_Help->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+                       QRect(82, 190, 75, 27), "Suchfenster schließen");
+    BB_Help = placed(new QPushButton(QStringLiteral("Hilfe"), this), "BB_Help", QRect(160, 190, 75, 27));
     // No default button: Enter in a field presses nothing.
     for (QPushButton* b : {BB_Search, BB_Cancel, BB_Help}) {
         b->setAutoDefault(false);
