@@ -24,6 +24,7 @@
 #include "iictexte.h"
 #include "kevoapplication.h"
 #include "masterclock.h"
+#include "numberedit.h"
 #include "numbertext.h"
 #include "projectsettings.h"
 #include "vclcontrols.h"
@@ -52,11 +53,6 @@ QColor fromColorRef(std::uint32_t c) {
     return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
-QString hexByteText(std::int32_t v) {
-    return QStringLiteral("0x") +
-           QString::number(static_cast<std::uint32_t>(v), 16).toUpper().rightJustified(2, '0');
-}
-
 // The colour box: the sixteen standard colours and four extended ones (money green, sky
 // blue, cream, medium grey), by plain German names.
 struct NamedColor {
@@ -82,27 +78,6 @@ void guarded(F&& fn) {
     } catch (...) {
         ShowException(std::current_exception());
     }
-}
-
-// The typing rule of a number field: characters that do not fit are dropped and the value
-// is capped at max; the caret stays where it was. A text whose value no longer fits into
-// 32 bits (pasted) is reported and the field goes back to its last good text.
-void limitTyping(QLineEdit* e, std::int32_t max) {
-    const QString before = e->text();
-    std::string t = s8(before);
-    try {
-        LimitNumberText(t, max);
-    } catch (const EConvertError&) {
-        e->setText(e->property("numGood").toString());
-        ShowException(std::current_exception());
-        return;
-    }
-    const QString now = q(t);
-    e->setProperty("numGood", now);
-    if (now == before) return;
-    const int caret = e->cursorPosition();
-    e->setText(now);
-    e->setCursorPosition(std::min(caret, static_cast<int>(now.size())));
 }
 
 QLabel* label(const QString& text, QWidget* parent, int x, int y, int w, int h = 18) {
@@ -373,8 +348,10 @@ void TF_Einstellungen::buildAnalyzerPage() {
     label(QStringLiteral("Filter-Wert"), data, 10, 20, 80, 16)
         ->setObjectName(QStringLiteral("LE_FilterByteLabel"));
     LE_FilterByte = named(new QLineEdit(data), "LE_FilterByte", QRect(10, 36, 70, 22));
-    connect(LE_FilterByte, &QLineEdit::textEdited, this, [this] { LE_FilterByteChange(); });
-    vcl::onExit(LE_FilterByte, [this] { LE_FilterByteExit(); });
+    NumberEdit::bind(LE_FilterByte, {NumberField::prefixed(NumberFormat::hexByte()),
+                                     [] { return 255; },
+                                     {},
+                                     [this](std::int32_t v) { return LE_FilterByteExit(v); }});
     CB_AnlDatFilter = named(new QCheckBox(QStringLiteral("I²C-Telegramme filtern"), data), "CB_AnlDatFilter",
                             QRect(96, 37, 190, 20));
     connect(CB_AnlDatFilter, &QCheckBox::clicked, this, [this] { CB_AnlDatFilterClick(); });
@@ -494,15 +471,19 @@ void TF_Einstellungen::buildMasterPage() {
         ->setObjectName(QStringLiteral("LE_DevAdrLabel"));
     LE_DevAdr =
         named(new QLineEdit(GB_Speichertool), "LE_DevAdr", QRect(10, 36, 70, 22), "Basis Bausteinadresse");
-    connect(LE_DevAdr, &QLineEdit::textEdited, this, [this] { LE_DevAdrChange(); });
-    vcl::onExit(LE_DevAdr, [this] { LE_DevAdrExit(); });
+    NumberEdit::bind(LE_DevAdr, {NumberField::prefixed(NumberFormat::hexByte()),
+                                 [] { return 255; },
+                                 {},
+                                 [this](std::int32_t v) { return LE_DevAdrExit(v); }});
     label(QStringLiteral("Bytes"), GB_Speichertool, 90, 20, 70, 16);
     CB_MemBytes = named(new QComboBox(GB_Speichertool), "CB_MemBytes", QRect(90, 36, 96, 22),
                         "Speicherkapazität des Bausteins eingeben/auswählen");
     CB_MemBytes->setEditable(true);
     CB_MemBytes->setInsertPolicy(QComboBox::NoInsert);
-    connect(CB_MemBytes->lineEdit(), &QLineEdit::textEdited, this, [this] { CB_MemBytesChange(); });
-    vcl::onExit(CB_MemBytes, [this] { CB_MemBytesExit(); });
+    NumberEdit::bind(CB_MemBytes->lineEdit(), {NumberField::prefixed(NumberFormat::decimal()),
+                                               [] { return 65536; },
+                                               {},
+                                               [this](std::int32_t v) { return CB_MemBytesExit(v); }});
     CBt_2Subbytes = named(new QCheckBox(QStringLiteral("2 Byte Subadresse"), GB_Speichertool),
                           "CBt_2Subbytes", QRect(10, 64, 176, 20));
     connect(CBt_2Subbytes, &QCheckBox::clicked, this, [this] { CBt_2SubbytesClick(); });
@@ -691,8 +672,8 @@ void TF_Einstellungen::FormActivate() {
     vcl::setChecked(CB_StopFilter, (S.BusFilter & 0x04) != 0);
 
     // 9. Filter byte.
-    LE_FilterByte->setText(hexByteText(S.DataFilter));
-    LE_FilterByte->setProperty("numGood", LE_FilterByte->text());
+    NumberEdit* filter = NumberEdit::of(LE_FilterByte);
+    filter->assign(filter->canonical(S.DataFilter));
 
     // 10. Data filter switches.
     const std::int32_t sw = S.DataFilterSwitches;
@@ -753,12 +734,11 @@ void TF_Einstellungen::FormActivate() {
     for (const std::string& it : items) CB_MasterClock->addItem(q(it));
 
     // 14. Memory-monitor group.
-    LE_DevAdr->setText(hexByteText(S.MemDevAddr));
-    LE_DevAdr->setProperty("numGood", LE_DevAdr->text());
+    NumberEdit* devAddr = NumberEdit::of(LE_DevAdr);
+    devAddr->assign(devAddr->canonical(S.MemDevAddr));
     vcl::setChecked(CBt_2Subbytes, S.MemTwoSubBytes != 0);
     fillMemSizes(S.MemTwoSubBytes != 0);
-    CB_MemBytes->setEditText(QString::number(S.MemBytes));
-    CB_MemBytes->lineEdit()->setProperty("numGood", CB_MemBytes->currentText());
+    NumberEdit::of(CB_MemBytes->lineEdit())->assign(QString::number(S.MemBytes));
     switch (S.MemType) {
         case 1:
             vcl::setChecked(RB_Ram, true);
@@ -1037,16 +1017,9 @@ void TF_Einstellungen::CB_FilterClick(QCheckBox* box, std::int32_t bit) {
     setBit(WorkingSettings.BusFilter, bit, box->isChecked());
 }
 
-void TF_Einstellungen::LE_FilterByteChange() {
-    limitTyping(LE_FilterByte, 255);
-}
-
-void TF_Einstellungen::LE_FilterByteExit() {
-    guarded([this] {
-        WorkingSettings.DataFilter = ParseNumberText(s8(LE_FilterByte->text()));
-        LE_FilterByte->setText(hexByteText(WorkingSettings.DataFilter));
-        LE_FilterByte->setProperty("numGood", LE_FilterByte->text());
-    });
+QString TF_Einstellungen::LE_FilterByteExit(std::int32_t value) {
+    WorkingSettings.DataFilter = value;
+    return NumberEdit::of(LE_FilterByte)->canonical(value);
 }
 
 void TF_Einstellungen::RG_FiNegationClick() {
@@ -1182,32 +1155,20 @@ void TF_Einstellungen::showStylePreview() {
 
 // ---------------------------------------------------------------- "Speichermonitor"
 
-void TF_Einstellungen::LE_DevAdrChange() {
-    limitTyping(LE_DevAdr, 255);
+QString TF_Einstellungen::LE_DevAdrExit(std::int32_t value) {
+    WorkingSettings.MemDevAddr = value;
+    return NumberEdit::of(LE_DevAdr)->canonical(value);
 }
 
-void TF_Einstellungen::LE_DevAdrExit() {
-    guarded([this] {
-        WorkingSettings.MemDevAddr = ParseNumberText(s8(LE_DevAdr->text()));
-        LE_DevAdr->setText(hexByteText(WorkingSettings.MemDevAddr));
-        LE_DevAdr->setProperty("numGood", LE_DevAdr->text());
-    });
-}
-
-void TF_Einstellungen::CB_MemBytesChange() {
-    limitTyping(CB_MemBytes->lineEdit(), 65536);
-}
-
-void TF_Einstellungen::CB_MemBytesExit() {
-    guarded([this] {
-        std::int32_t v = ParseNumberText(s8(CB_MemBytes->currentText()));
-        if (v == 0) {
-            v = 256;
-            CB_MemBytes->setEditText(QStringLiteral("256"));
-            CB_MemBytes->lineEdit()->setProperty("numGood", CB_MemBytes->currentText());
-        }
-        WorkingSettings.MemBytes = v;
-    });
+// An empty or zero size becomes 256; any other text stays as typed.
+QString TF_Einstellungen::CB_MemBytesExit(std::int32_t value) {
+    if (value == 0) {
+        value = 256;
+        WorkingSettings.MemBytes = value;
+        return QStringLiteral("256");
+    }
+    WorkingSettings.MemBytes = value;
+    return CB_MemBytes->currentText();
 }
 
 void TF_Einstellungen::fillMemSizes(bool twoSubBytes) {

@@ -174,8 +174,8 @@ class TF_Einstellungen : public QDialog {
     void RBSysClkClick(QRadioButton* button, std::int32_t divider);
     void RBTriggerClick(QRadioButton* button, std::int32_t mode);
     void CB_FilterClick(QCheckBox* box, std::int32_t bit);
-    void LE_FilterByteChange();
-    void LE_FilterByteExit();
+    // Leaving rules of the number fields: store the value, return the text to show.
+    QString LE_FilterByteExit(std::int32_t value);
     void RG_FiNegationClick();
     void RG_FiExtTrigClick();
     void CB_AnlDatFilterClick();
@@ -192,10 +192,8 @@ class TF_Einstellungen : public QDialog {
     void ColorRightPress(QWidget* role);
     void StyleRightPress(QWidget* role);
 
-    void LE_DevAdrChange();
-    void LE_DevAdrExit();
-    void CB_MemBytesChange();
-    void CB_MemBytesExit();
+    QString LE_DevAdrExit(std::int32_t value);
+    QString CB_MemBytesExit(std::int32_t value);
     void CBt_2SubbytesClick();
     void RBMemTypeClick(QRadioButton* button, std::int32_t type);
     void RBWritePageClick(QRadioButton* button, std::int32_t page);

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "einstellungen.h"
+#include "fortschritt.h"
 #include "iicctrlu.h"
 #include "info.h"
 #include "kevoapplication.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
         F_IIcCtrl = new TF_IIcCtrl;
         F_Einstellungen = new TF_Einstellungen(F_IIcCtrl);
         F_Info = new TF_Info(F_IIcCtrl);
+        F_Fortschritt = new TF_Fortschritt(F_IIcCtrl);
         F_IIcCtrl->setAttribute(Qt::WA_DeleteOnClose, false);
         F_IIcCtrl->show();
         app.exec();

@@ -1,0 +1,113 @@
+#include "numberedit.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QWidget>
+
+#include "kevoapplication.h"
+#include "numbertext.h"
+#include "vclcontrols.h"
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
+}
+std::string s8(const QString& s) {
+    return s.toUtf8().toStdString();
+}
+
+// The control whose leaving counts: an editable list's own box, else the edit.
+QWidget* exitControl(QLineEdit* edit) {
+    auto* box = qobject_cast<QComboBox*>(edit->parentWidget());
+    return box && box->lineEdit() == edit ? static_cast<QWidget*>(box) : edit;
+}
+
+}  // namespace
+
+NumberEdit::NumberEdit(QLineEdit* edit, Rules rules)
+    : QObject(edit), edit_(edit), rules_(std::move(rules)), good_(edit->text()) {}
+
+NumberEdit* NumberEdit::bind(QLineEdit* edit, Rules rules) {
+    if (!edit) return nullptr;
+    auto* n = new NumberEdit(edit, std::move(rules));
+    edit->setProperty("numberEdit", QVariant::fromValue(static_cast<QObject*>(n)));
+    connect(edit, &QLineEdit::textEdited, n, [n] { n->typed(); });
+    vcl::onExit(exitControl(edit), [n] { n->leave(); });
+    return n;
+}
+
+NumberEdit* NumberEdit::of(const QLineEdit* edit) {
+    if (!edit) return nullptr;
+    return static_cast<NumberEdit*>(edit->property("numberEdit").value<QObject*>());
+}
+
+void NumberEdit::typed() {
+    if (!edit_) return;
+    const QString before = edit_->text();
+    QString now;
+    try {
+        const std::int32_t max = rules_.maximum ? rules_.maximum() : 0x7FFFFFFF;
+        now = q(NumberFieldTyped(rules_.field, s8(before), max));
+    } catch (...) {
+        // A value beyond 32 bits (pasted): back to the last good text, then report.
+        edit_->setText(good_);
+        ShowException(std::current_exception());
+        return;
+    }
+    if (now != before) {
+        const int caret = edit_->cursorPosition();
+        edit_->setText(now);
+        edit_->setCursorPosition(std::min(caret, static_cast<int>(now.size())));
+    }
+    good_ = now;
+    if (rules_.changed) rules_.changed();
+}
+
+std::int32_t NumberEdit::value() const {
+    return edit_ ? NumberFieldValue(rules_.field, s8(edit_->text())) : 0;
+}
+
+QString NumberEdit::canonical(std::int32_t value) const {
+    return q(NumberFieldText(rules_.field, value));
+}
+
+void NumberEdit::setText(const QString& text) {
+    assign(text);
+    typed();
+}
+
+void NumberEdit::assign(const QString& text) {
+    if (!edit_) return;
+    if (edit_->text() != text) edit_->setText(text);
+    good_ = text;
+}
+
+void NumberEdit::leave() {
+    ++leaves_;
+    if (!edit_ || !rules_.leave) return;
+    try {
+        const QString text = rules_.leave(value());
+        assign(text);
+    } catch (...) {
+        ShowException(std::current_exception());
+    }
+}
+
+void NumberEdit::commitPending(QWidget* window) {
+    if (!window) return;
+    QWidget* focused = window->focusWidget();
+    auto* box = qobject_cast<QComboBox*>(focused);
+    QPointer<NumberEdit> pending = NumberEdit::of(box ? box->lineEdit() : qobject_cast<QLineEdit*>(focused));
+    const unsigned before = pending ? pending->leaves_ : 0;
+    // The next control in the tab order that takes the focus (as Tab would move it).
+    QWidget* start = focused ? focused : window;
+    for (QWidget* w = start->nextInFocusChain(); w && w != start; w = w->nextInFocusChain()) {
+        if (w->window() == window && w->isEnabled() && w->isVisible() && !w->focusProxy() &&
+            (w->focusPolicy() & Qt::TabFocus) && !(focused && focused->isAncestorOf(w))) {
+            w->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+    if (pending && pending->leaves_ == before) pending->leave();
+}
