@@ -6,14 +6,9 @@
 #include <QFileInfo>
 
 #include "mainwindow_fixture.h"
-#include "projekte.h"
 
 using namespace kevotest;
-using dialogs::mrCancel;
-using dialogs::mrNo;
-using dialogs::mrOk;
-using dialogs::mrRetry;
-using dialogs::mrYes;
+using namespace dialogs;
 
 namespace {
 
@@ -30,14 +25,12 @@ class ProjectsTest : public MainWindowTest {
     void start() {
         offlineStart();
         data = w->ProjectDir;
-        ASSERT_EQ(data, dir + "Data/");
         ASSERT_TRUE(SaveProjectFile("", *w));  // the default project's settings
     }
-    // A log in the store and the trace, marked modified.
+    // A modified log of five pairs in the store and the trace.
     void record() {
         for (auto t : {telegram({0xA0, 0x00, 0x11}), telegram({0xA1, 0x3F})})
             for (size_t i = 0; i < t.size(); i += 2) captureStore()->AppendBusEvent(t[i], t[i + 1]);
-        InitTraceAttributes(true);
         DecodeTrace(0);
         w->DocFlags |= DocLogModified;
     }
@@ -51,26 +44,20 @@ TEST_F(ProjectsTest, NewSavesSilentlyThenAsksBecauseOfTheLogAndCreatesTheProject
     start();
     record();
     w->DocFlags |= DocProjectModified;
-    ProjectSettings.MasterClockHz = 250000;  // kept in the configuration file by the auto-save
+    ProjectSettings.MasterClockHz = 250000;  // auto-saved into the default project, read back
     answers = {{mrNo, {}}, {mrOk, "alpha"}};
     w->TB_NewProjekt->trigger();
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].text, "Änderungen nicht gespeichert!  Dateien speichern?");
-    EXPECT_EQ(asked[0].type, dialogs::MsgType::Warning);
-    EXPECT_EQ(asked[0].buttons, unsigned(dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel));
+    EXPECT_EQ(asked[0].buttons, unsigned(mbYes | mbNo | mbCancel));
     EXPECT_EQ(asked[0].x, askedAt[0].x() + 150);
-    EXPECT_EQ(asked[1].kind, dialogs::Kind::InputQuery);
-    EXPECT_EQ(asked[1].caption, "Neues Projekt anlegen");
-    EXPECT_EQ(asked[1].text, "Projektname: ");
-    EXPECT_NE(readAll(dir + "kevo.cfg").indexOf("SCL-Takt=250000"), -1);
-    EXPECT_EQ(ProjectSettings.MasterClockHz, 250000);  // the defaults read back from there
-    EXPECT_TRUE(QFileInfo(q(data + "alpha")).isDir());
+    EXPECT_EQ(asked[1].caption + "|" + asked[1].text, "Neues Projekt anlegen|Projektname: ");
+    EXPECT_EQ(ProjectSettings.MasterClockHz, 250000);
     EXPECT_NE(readAll(data + "alpha.kvo").indexOf("KEVO Projekt V1.0"), -1);
-    EXPECT_EQ(w->ProjectPath, data + "alpha.kvo");
     EXPECT_EQ(ProjectSettings.DataDir, data + "alpha/");
-    EXPECT_EQ(captureStore()->BytesUsed.load(), 0);
+    EXPECT_TRUE(QFileInfo(q(data + "alpha")).isDir());
     EXPECT_EQ(traceText(), "");
-    EXPECT_EQ(w->DocFlags & (DocLogModified | DocProjectModified), 0);
+    EXPECT_EQ(w->DocFlags, 0);
     EXPECT_FALSE(w->miSaveProj->isEnabled());
     EXPECT_EQ(panel(4), " Projekt: [alpha.kvo]");
 }
@@ -86,13 +73,18 @@ TEST_F(ProjectsTest, NameQueryRefusesEmptyAndInvalidNamesAndCancelLeavesTheDefau
     EXPECT_EQ(asked[2].value, "");
     EXPECT_EQ(asked[3].text,
               "Ungültige(s) Zeichen im Projektnamen.\n Nicht zulässig sind: \\ / : * ? \" < > |. ");
-    EXPECT_EQ(asked[3].type, dialogs::MsgType::Error);
-    EXPECT_EQ(asked[3].buttons, unsigned(dialogs::mbRetry | dialogs::mbCancel));
+    EXPECT_EQ(asked[3].buttons, unsigned(mbRetry | mbCancel));
     EXPECT_EQ(asked[4].value, "a.b");  // Retry shows the name again
     EXPECT_EQ(ProjectSettings.MasterClockHz, 100000);
     EXPECT_EQ(traceText(), "");
     EXPECT_EQ(panel(4), "Projekt: [Default]");
-    EXPECT_FALSE(exists(data + "a.b.kvo"));
+
+    // A project directory that is gone: the error box, and still the default project.
+    w->ProjectDir = dir + "gone/";
+    asked.clear();
+    newProject("p");
+    EXPECT_EQ(messages().at(0).text, "Projektdatei konnte nicht geschrieben werden");
+    EXPECT_EQ(panel(4), "Projekt: [Default]");
 }
 
 TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
@@ -112,7 +104,6 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
     w->miNewProjekt->trigger();
     ASSERT_EQ(asked.size(), 4u);
     EXPECT_EQ(asked[1].text, "Projekt existiert bereits!\nSoll es ersetzt werden?");
-    EXPECT_EQ(asked[1].buttons, unsigned(dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel));
     EXPECT_EQ(asked[2].value, "beta");
     EXPECT_EQ(readAll(data + "beta.kvo"), "[Version]\r\nPC=alt\r\n");
     EXPECT_TRUE(exists(old + "I2CWatch.i2p"));
@@ -121,22 +112,10 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
     answers = {{mrOk, "beta"}, {mrYes, {}}};
     w->miNewProjekt->trigger();
     EXPECT_NE(readAll(data + "beta.kvo").indexOf("KEVO Projekt V1.0"), -1);
-    EXPECT_FALSE(exists(old + "I2CWatch.i2p"));
-    EXPECT_FALSE(exists(old + "I2CWatch.rtf"));
+    EXPECT_FALSE(exists(old + "I2CWatch.i2p") || exists(old + "I2CWatch.rtf"));
     for (const char* f : {".hidden", "readonly.i2p", "sub/x.i2p", "link"}) EXPECT_TRUE(exists(old + f)) << f;
     EXPECT_TRUE(exists(dir + "outside/keep"));
     EXPECT_EQ(ProjectSettings.DataDir, old);
-    EXPECT_EQ(w->ProjectPath, data + "beta.kvo");
-}
-
-TEST_F(ProjectsTest, NewInAMissingProjectDirReportsAndStaysOnTheDefaultProject) {
-    start();
-    w->ProjectDir = dir + "gone/";
-    newProject("p");
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_EQ(messages()[0].text, "Projektdatei konnte nicht geschrieben werden");
-    EXPECT_EQ(w->ProjectPath, "");
-    EXPECT_EQ(panel(4), "Projekt: [Default]");
 }
 
 TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
@@ -149,7 +128,6 @@ TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     ASSERT_TRUE(waitFor([&] { return (w->DocFlags & DocProjectModified) != 0; }));
     w->miSaveProjClick();  // saves the new size and clock
     EXPECT_FALSE(w->miSaveProj->isEnabled());
-    EXPECT_NE(readAll(data + "one.kvo").indexOf("SCL-Takt=400000"), -1);
     ProjectSettings.MasterClockHz = 100000;
     w->resize(size);
     ASSERT_TRUE(waitFor([&] { return (w->DocFlags & DocProjectModified) != 0; }));
@@ -160,9 +138,7 @@ TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     asked.clear();
     w->miOpenProj->trigger();
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].kind, dialogs::Kind::OpenFile);
     EXPECT_EQ(asked[0].filter, "Parvelo/Monitor-Projekt|*.kvo");
-    EXPECT_EQ(asked[0].defaultExt, "kvo");
     EXPECT_EQ(asked[0].initialDir, data);
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_NE(traceText().find("»A1 3F«"), std::string::npos);
@@ -171,7 +147,6 @@ TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     answers = {{mrOk, data + "one.kvo"}};
     w->miOpenProj->trigger();
     EXPECT_EQ(ProjectSettings.MasterClockHz, 400000);
-    ASSERT_TRUE(waitFor([&] { return (w->DocFlags & DocProjectModified) != 0; }));
     EXPECT_TRUE(waitFor([&] { return panel(4) == " Projekt: *[one.kvo]" && w->miSaveProj->isEnabled(); }));
 }
 
@@ -186,10 +161,8 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     answers = {{mrOk, data + "own.kvo"}};
     w->miSaveProjAs->trigger();
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].kind, dialogs::Kind::SaveFile);
     EXPECT_EQ(asked[0].filter, "Parvelo/Analyzer-Projekt|*.kvo");
     EXPECT_EQ(asked[0].value, data + "own.kvo");
-    EXPECT_EQ(asked[0].initialDir, data);
     EXPECT_TRUE(exists(data + "own/keep.i2p"));
 
     // Another project's folder is emptied and reused; the log goes into it.
@@ -200,7 +173,6 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     answers = {{mrOk, data + "gamma"}};
     w->miSaveProjAs->trigger();
     EXPECT_EQ(w->ProjectPath, data + "gamma.kvo");
-    EXPECT_EQ(ProjectSettings.DataDir, data + "gamma/");
     EXPECT_FALSE(exists(data + "gamma/old.i2p"));
     EXPECT_EQ(readAll(data + "gamma/I2CWatch.i2p").size(), 10);
     EXPECT_EQ(w->DocFlags, 0);
@@ -210,16 +182,13 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     answers = {{mrOk, data + ".kvo"}};
     w->miSaveProjAs->trigger();
     EXPECT_TRUE(exists(data + "other.kvo"));
-    EXPECT_EQ(ProjectSettings.DataDir, data);
     QDir().mkpath(q(dir + "elsewhere"));
     writeFile(dir + "elsewhere/mine.i2p", "x");
     answers = {{mrOk, dir + "elsewhere/p.kvo"}};
     w->miSaveProjAs->trigger();
     EXPECT_EQ(ProjectSettings.DataDir, dir + "elsewhere/");
-    EXPECT_TRUE(exists(dir + "elsewhere/mine.i2p"));
-    EXPECT_TRUE(exists(dir + "elsewhere/I2CWatch.i2p"));
+    EXPECT_TRUE(exists(dir + "elsewhere/mine.i2p") && exists(dir + "elsewhere/I2CWatch.i2p"));
     EXPECT_FALSE(exists(dir + "elsewhere/p"));
-    EXPECT_EQ(panel(4), " Projekt: [" + dir + "elsewhere/p.kvo]");
 }
 
 }  // namespace
