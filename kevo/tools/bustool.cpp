@@ -76,6 +76,9 @@ TF_BusTool::TF_BusTool(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     setObjectName(QStringLiteral("F_BusTool"));
     setWindowTitle(QStringLiteral("I²C-Telegramme Schreiben/Lesen"));
     setFixedSize(345, 333);
+    QFont small = font();  // the form's small dialog font, so that the designed layout fits
+    small.setPointSize(8);
+    setFont(small);
     move(25, 25);
 
     TB_BusTool = new QToolBar(this);
@@ -83,12 +86,11 @@ TF_BusTool::TF_BusTool(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     TB_BusTool->setGeometry(0, 0, 345, 28);
     TB_BusTool->setIconSize(QSize(16, 16));
     TB_Receive = toolButton(TB_BusTool, "TB_Receive", "Daten von I²C-Slave lesen",
-                            toolGlyph(16, QStyle::SP_ArrowDown), [this] { TB_ReceiveClick(); });
+                            toolGlyph(16, styleGlyph(QStyle::SP_ArrowDown)), [this] { TB_ReceiveClick(); });
     TB_Send = toolButton(TB_BusTool, "TB_Send", "Daten auf I²C-Slave schreiben",
-                         toolGlyph(17, QStyle::SP_ArrowUp), [this] { TB_SendClick(); });
+                         toolGlyph(17, styleGlyph(QStyle::SP_ArrowUp)), [this] { TB_SendClick(); });
     TB_BusTool->addSeparator();
-    ToolButton4 =
-        toolButton(TB_BusTool, "ToolButton4", "Hilfe", toolGlyph(14, QStyle::SP_DialogHelpButton), {});
+    ToolButton4 = toolButton(TB_BusTool, "ToolButton4", "Hilfe", toolGlyph(14, helpGlyph()), {});
 
     buildDevice();
     buildDataRows();
@@ -116,7 +118,7 @@ void TF_BusTool::buildDevice() {
     RG_SubAdress = new QGroupBox(QStringLiteral("Subadressierung"), GB_Device);
     RG_SubAdress->setObjectName(QStringLiteral("RG_SubAdress"));
     RG_SubAdress->setToolTip(QStringLiteral("wird eine Register- Speicheradresse benötigt"));
-    RG_SubAdress->setGeometry(76, 12, 116, 76);
+    RG_SubAdress->setGeometry(72, 12, 112, 76);
     auto radio = [this](const char* name, const char* caption, const char* hint, int y) {
         auto* b = new QRadioButton(QString::fromUtf8(caption), RG_SubAdress);
         b->setObjectName(QString::fromLatin1(name));
@@ -132,12 +134,12 @@ void TF_BusTool::buildDevice() {
     connect(RB_1ByteSub, &QRadioButton::clicked, this, [this] { RB_1ByteSubClick(); });
     connect(RB_2ByteSub, &QRadioButton::clicked, this, [this] { RB_2ByteSubClick(); });
 
-    label(GB_Device, QStringLiteral("Subadresse"), QRect(202, 24, 64, 16));
+    label(GB_Device, QStringLiteral("Subadresse"), QRect(194, 24, 64, 16));
     E_SubAdress =
-        edit(GB_Device, QStringLiteral("E_SubAdress"), QRect(202, 42, 60, 22), "Register/Speicherzeiger");
+        edit(GB_Device, QStringLiteral("E_SubAdress"), QRect(194, 42, 60, 22), "Register/Speicherzeiger");
     E_SubAdress->setText(QStringLiteral("0xFFFF"));
-    label(GB_Device, QStringLiteral("Datenbytes"), QRect(272, 24, 62, 16));
-    E_AnzBytes = edit(GB_Device, QStringLiteral("E_AnzBytes"), QRect(272, 42, 52, 22),
+    label(GB_Device, QStringLiteral("Datenbytes"), QRect(264, 24, 66, 16));
+    E_AnzBytes = edit(GB_Device, QStringLiteral("E_AnzBytes"), QRect(264, 42, 52, 22),
                       "Anzahl Datenbytes aus/in Datenmonitor");
     E_AnzBytes->setText(QStringLiteral("0x10"));
 }

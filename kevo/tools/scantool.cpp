@@ -75,18 +75,22 @@ TF_ScanTool::TF_ScanTool(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     setObjectName(QStringLiteral("F_ScanTool"));
     setWindowTitle(QStringLiteral("I²C Bus Adress-Scan"));
     setFixedSize(177, 232);
+    QFont small = font();  // the form's small dialog font, so that the designed layout fits
+    small.setPointSize(8);
+    setFont(small);
     move(25, 25);
 
     TB_ScanTool = new QToolBar(this);
     TB_ScanTool->setObjectName(QStringLiteral("TB_ScanTool"));
     TB_ScanTool->setGeometry(0, 0, 177, 28);
     TB_ScanTool->setIconSize(QSize(16, 16));
-    TB_Clear = toolButton(TB_ScanTool, "TB_Clear", "Adress-Ergebnisliste löschen",
-                          toolGlyph(-1, QStyle::SP_DialogResetButton), [this] { TB_ClearClick(); });
+    TB_Clear =
+        toolButton(TB_ScanTool, "TB_Clear", "Adress-Ergebnisliste löschen",
+                   toolGlyph(-1, styleGlyph(QStyle::SP_DialogResetButton)), [this] { TB_ClearClick(); });
     TB_Scan = toolButton(TB_ScanTool, "TB_Scan", "Adress-Scan starten",
-                         toolGlyph(-1, QStyle::SP_BrowserReload), [this] { TB_ScanClick(); });
+                         toolGlyph(-1, styleGlyph(QStyle::SP_BrowserReload)), [this] { TB_ScanClick(); });
     TB_ScanTool->addSeparator();
-    TB_Help = toolButton(TB_ScanTool, "TB_Help", "Hilfe", toolGlyph(14, QStyle::SP_DialogHelpButton), {});
+    TB_Help = toolButton(TB_ScanTool, "TB_Help", "Hilfe", toolGlyph(14, helpGlyph()), {});
 
     GB_DeviceScan = new QGroupBox(QStringLiteral("I²C-Bus AdressScan"), this);
     GB_DeviceScan->setObjectName(QStringLiteral("GB_DeviceScan"));
