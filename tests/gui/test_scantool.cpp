@@ -100,6 +100,12 @@ TEST_F(ScanToolTest, StatusEightIsTriedThreeTimes) {
     scan();
     OfflineMode = false;
     EXPECT_EQ(found().size(), 1u);
+
+    // A status that is no number reaches the event loop's box; link and clock are put right first.
+    sim->setReply(",W00,A0,", ",wXY");
+    scan();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(sim->receivedTelegrams().back().substr(0, 2), "0L");
 }
 
 TEST_F(ScanToolTest, ClockListAndAddressListsFollowTheirRules) {
