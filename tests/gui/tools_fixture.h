@@ -56,9 +56,6 @@ class ToolWindowTest : public MainWindowTest {
         QTest::keyClick(e, Qt::Key_Delete);
         QTest::keyClicks(e, text);
     }
-
-    // The bus telegrams the simulator executed since the last clearLog().
-    std::vector<std::string> busTelegrams() const { return sim->busLog(); }
 };
 
 }  // namespace kevotest
