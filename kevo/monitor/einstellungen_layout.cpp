@@ -57,6 +57,25 @@ QGroupBox* group(const char* caption, QWidget* parent, const QRect& r, const cha
     return g;
 }
 
+// One radio button of a column: the member it goes into, its name and caption.
+struct RadioSpec {
+    QRadioButton** member;
+    const char* name;
+    const char* caption;  // UTF-8
+};
+
+// A column of radio buttons in parent, the first at first, each next one step lower;
+// bind(i, button) binds the click of button i.
+template <size_t N, typename Bind>
+void radioColumn(QWidget* parent, const RadioSpec (&spec)[N], QRect first, int step, Bind bind) {
+    for (size_t i = 0; i < N; ++i) {
+        QRadioButton* b = named(new QRadioButton(QString::fromUtf8(spec[i].caption), parent), spec[i].name,
+                                first.translated(0, int(i) * step));
+        *spec[i].member = b;
+        bind(int(i), b);
+    }
+}
+
 void colorLabel(QLabel* l, const QColor& background, const QColor& text = Qt::black) {
     QPalette p = l->palette();
     p.setColor(QPalette::Window, background);
@@ -159,15 +178,13 @@ void TF_Einstellungen::buildProbesPage() {
     QWidget* p = TS_Probes;
     GBLogikpegel = group("Logikpegel", p, QRect(8, 2, 144, 106), "Logikpegel des Prüflings einstellen");
     GBLogikpegel->setObjectName(QStringLiteral("GBLogikpegel"));
-    const char* levels[] = {"5 Volt", "3,3 Volt", "2,5 Volt", "1,8 Volt"};
-    const char* levelNames[] = {"RB5V", "RB3V3", "RB2V5", "RB1V8"};
-    QRadioButton** levelButtons[] = {&RB5V, &RB3V3, &RB2V5, &RB1V8};
-    for (int i = 0; i < 4; ++i) {
-        QRadioButton* b = named(new QRadioButton(QString::fromUtf8(levels[i]), GBLogikpegel), levelNames[i],
-                                QRect(10, 20 + i * 21, 124, 20));
-        *levelButtons[i] = b;
+    const RadioSpec levels[] = {{&RB5V, "RB5V", "5 Volt"},
+                                {&RB3V3, "RB3V3", "3,3 Volt"},
+                                {&RB2V5, "RB2V5", "2,5 Volt"},
+                                {&RB1V8, "RB1V8", "1,8 Volt"}};
+    radioColumn(GBLogikpegel, levels, QRect(10, 20, 124, 20), 21, [this](int i, QRadioButton* b) {
         connect(b, &QRadioButton::clicked, this, [this, b, i] { RBLevelClick(b, i + 1); });
-    }
+    });
 
     RG_IICMaster = group("I²C-Master", p, QRect(8, 110, 144, 88), "Probes für I²C-Bus Tools wählen");
     RG_IICMaster->setObjectName(QStringLiteral("RG_IICMaster"));
@@ -230,15 +247,13 @@ void TF_Einstellungen::buildAnalyzerPage() {
     QWidget* p = TS_Analyzer;
     GBmaxI2CTakt = group("I²C Bustakt", p, QRect(8, 2, 136, 106), "Abtastfilter für Analyzer");
     GBmaxI2CTakt->setObjectName(QStringLiteral("GBmaxI2CTakt"));
-    const char* clk[] = {"Sys-Takt", "Sys-Takt /2", "Sys-Takt /4", "Sys-Takt /8"};
-    const char* clkNames[] = {"RBSysClk", "RBSysClk2", "RBSysClk4", "RBSysClk8"};
-    QRadioButton** clkButtons[] = {&RBSysClk, &RBSysClk2, &RBSysClk4, &RBSysClk8};
-    for (int i = 0; i < 4; ++i) {
-        QRadioButton* b = named(new QRadioButton(QString::fromUtf8(clk[i]), GBmaxI2CTakt), clkNames[i],
-                                QRect(10, 20 + i * 21, 120, 20));
-        *clkButtons[i] = b;
+    const RadioSpec clocks[] = {{&RBSysClk, "RBSysClk", "Sys-Takt"},
+                                {&RBSysClk2, "RBSysClk2", "Sys-Takt /2"},
+                                {&RBSysClk4, "RBSysClk4", "Sys-Takt /4"},
+                                {&RBSysClk8, "RBSysClk8", "Sys-Takt /8"}};
+    radioColumn(GBmaxI2CTakt, clocks, QRect(10, 20, 120, 20), 21, [this](int i, QRadioButton* b) {
         connect(b, &QRadioButton::clicked, this, [this, b, i] { RBSysClkClick(b, i); });
-    }
+    });
 
     QGroupBox* rec = group("Aufzeichnung", p, QRect(8, 112, 136, 88), "Triggerbedingung wählen");
     RB_keinTrigger = named(new QRadioButton(QStringLiteral("sofort"), rec), "RB_keinTrigger",
@@ -438,16 +453,15 @@ void TF_Einstellungen::buildMasterPage() {
     GB_PrgPage = group("Schreibpage", GB_Speichertool, QRect(132, 88, 144, 136),
                        "Schreibpagegröße für Flash und EEProm auswählen");
     GB_PrgPage->setObjectName(QStringLiteral("GB_PrgPage"));
-    const char* pages[] = {"1 Byte", "2 Byte", "4 Byte", "8 Byte", "16 Byte und größer"};
-    const char* pageNames[] = {"RB_1Byte", "RB_2Byte", "RB_4Byte", "RB_8Byte", "RB_16Byte"};
-    QRadioButton** pageButtons[] = {&RB_1Byte, &RB_2Byte, &RB_4Byte, &RB_8Byte, &RB_16Byte};
-    for (int i = 0; i < 5; ++i) {
-        QRadioButton* b = named(new QRadioButton(QString::fromUtf8(pages[i]), GB_PrgPage), pageNames[i],
-                                QRect(6, 20 + i * 22, 134, 20));
-        *pageButtons[i] = b;
+    const RadioSpec pages[] = {{&RB_1Byte, "RB_1Byte", "1 Byte"},
+                               {&RB_2Byte, "RB_2Byte", "2 Byte"},
+                               {&RB_4Byte, "RB_4Byte", "4 Byte"},
+                               {&RB_8Byte, "RB_8Byte", "8 Byte"},
+                               {&RB_16Byte, "RB_16Byte", "16 Byte und größer"}};
+    radioColumn(GB_PrgPage, pages, QRect(6, 20, 134, 20), 22, [this](int i, QRadioButton* b) {
         const std::int32_t size = 1 << i;
         connect(b, &QRadioButton::clicked, this, [this, b, size] { RBWritePageClick(b, size); });
-    }
+    });
 
     QGroupBox* mode = group("Darstellung", GB_Speichertool, QRect(8, 180, 120, 64),
                             "Darstellungsmode des Speichermonitors wählen");
