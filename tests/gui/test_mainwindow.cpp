@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QToolBar>
 
 #include "mainwindow_fixture.h"
@@ -496,6 +498,23 @@ TEST_F(MainWindowTest, PrintingWritesThePdfTheUserChose) {
     w->TB_Print->trigger();
     EXPECT_EQ(asked.back().kind, dialogs::Kind::Printer);
     EXPECT_FALSE(QFileInfo::exists(q(pdf)));
+
+    // Without a responder the same command shows the real printer dialog, on the printer it
+    // then prints on; closing it prints nothing.
+    dialogs::setResponder({});
+    QString shownFor;
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&shownFor] {
+        if (auto* d = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            shownFor = d->printer()->docName();
+            d->reject();
+        }
+    });
+    closer.start();
+    w->miPrint->trigger();
+    closer.stop();
+    EXPECT_EQ(shownFor, QString::fromUtf8("I²C-Analyzer Protokoll"));
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsTheVersionText) {
