@@ -63,6 +63,19 @@ void setStyleFont(QWidget* w, std::int8_t style) {
     w->setFont(f);
 }
 
+// Checks the button of value among choices, or fallback for any other value (setting a
+// button from code runs its click handler); false for the fallback.
+bool checkChoice(std::int32_t value, std::initializer_list<std::pair<std::int32_t, QRadioButton*>> choices,
+                 QRadioButton* fallback) {
+    for (auto [v, button] : choices)
+        if (v == value) {
+            vcl::setChecked(button, true);
+            return true;
+        }
+    vcl::setChecked(fallback, true);
+    return false;
+}
+
 void setBit(std::int32_t& word, std::int32_t bit, bool on) {
     if (on)
         word |= bit;
@@ -133,29 +146,10 @@ void TF_Einstellungen::FormActivate() {
     vcl::setChecked(CB_PrjAutoSave, S.AutoSaveProject != 0);
 
     // 2. Logic level.
-    switch (S.LogicLevel) {
-        case 2:
-            vcl::setChecked(RB3V3, true);
-            break;
-        case 3:
-            vcl::setChecked(RB2V5, true);
-            break;
-        case 4:
-            vcl::setChecked(RB1V8, true);
-            break;
-        default:
-            vcl::setChecked(RB5V, true);
-            break;
-    }
+    checkChoice(S.LogicLevel, {{2, RB3V3}, {3, RB2V5}, {4, RB1V8}}, RB5V);
 
     // 3. Bus master probes.
-    if (S.ProbeMaster == 1) {
-        vcl::setChecked(RB_MGruenGelb, true);
-    } else if (S.ProbeMaster == 2) {
-        vcl::setChecked(RB_MBlauWeiss, true);
-    } else {
-        vcl::setChecked(RB_MasterAus, true);
-    }
+    checkChoice(S.ProbeMaster, {{1, RB_MGruenGelb}, {2, RB_MBlauWeiss}}, RB_MasterAus);
     const bool universalFree = S.ProbeMaster != 2;
     CB_BelegungBlau->setEnabled(universalFree);
     CB_BelegungWeiss->setEnabled(universalFree);
@@ -185,33 +179,10 @@ void TF_Einstellungen::FormActivate() {
         QRadioButton* clk[] = {RBSysClk, RBSysClk2, RBSysClk4, RBSysClk8};
         for (int i = 0; i < 4; ++i) clk[i]->setText(q(ClockRangeNames[pll * 4 + i]));
     }
-    switch (S.ClockDivider) {
-        case 1:
-            vcl::setChecked(RBSysClk2, true);
-            break;
-        case 2:
-            vcl::setChecked(RBSysClk4, true);
-            break;
-        case 3:
-            vcl::setChecked(RBSysClk8, true);
-            break;
-        default:
-            vcl::setChecked(RBSysClk, true);
-            break;
-    }
+    checkChoice(S.ClockDivider, {{1, RBSysClk2}, {2, RBSysClk4}, {3, RBSysClk8}}, RBSysClk);
 
     // 7. Trigger mode.
-    switch (S.TriggerMode) {
-        case 2:
-            vcl::setChecked(RB_nachTrigger, true);
-            break;
-        case 3:
-            vcl::setChecked(RB_solangeTrigger, true);
-            break;
-        default:
-            vcl::setChecked(RB_keinTrigger, true);
-            break;
-    }
+    checkChoice(S.TriggerMode, {{2, RB_nachTrigger}, {3, RB_solangeTrigger}}, RB_keinTrigger);
 
     // 8. Signal filters.
     vcl::setChecked(CB_DelayFilter, (S.BusFilter & 0x01) != 0);
@@ -234,17 +205,7 @@ void TF_Einstellungen::FormActivate() {
 
     // 12. Page "I²C-Monitor".
     vcl::setChecked(CB_PrtkAutoSave, S.LogAutoSave != 0);
-    switch (S.AttributeMode) {
-        case 1:
-            vcl::setChecked(RBAttribOffline, true);
-            break;
-        case 2:
-            vcl::setChecked(RBkeineAttribute, true);
-            break;
-        default:
-            vcl::setChecked(RBAttribOnline, true);
-            break;
-    }
+    checkChoice(S.AttributeMode, {{1, RBAttribOffline}, {2, RBkeineAttribute}}, RBAttribOnline);
     for (const AttributeRole& role : roles_)
         if (role.enableBit)
             vcl::setChecked(static_cast<QCheckBox*>(role.control), (S.AttributeEnable & role.enableBit) != 0);
@@ -267,38 +228,10 @@ void TF_Einstellungen::FormActivate() {
     vcl::setChecked(CBt_2Subbytes, S.MemTwoSubBytes != 0);
     fillMemSizes(S.MemTwoSubBytes != 0);
     NumberEdit::of(CB_MemBytes->lineEdit())->assign(QString::number(S.MemBytes));
-    switch (S.MemType) {
-        case 1:
-            vcl::setChecked(RB_Ram, true);
-            break;
-        case 2:
-            vcl::setChecked(RB_Register, true);
-            break;
-        default:
-            vcl::setChecked(RB_EEProm, true);
-            break;
-    }
-    switch (S.MemWritePage) {
-        case 1:
-            vcl::setChecked(RB_1Byte, true);
-            break;
-        case 2:
-            vcl::setChecked(RB_2Byte, true);
-            break;
-        case 4:
-            vcl::setChecked(RB_4Byte, true);
-            break;
-        case 8:
-            vcl::setChecked(RB_8Byte, true);
-            break;
-        case 16:
-            vcl::setChecked(RB_16Byte, true);
-            break;
-        default:
-            vcl::setChecked(RB_1Byte, true);
-            S.MemWritePage = 1;
-            break;
-    }
+    checkChoice(S.MemType, {{1, RB_Ram}, {2, RB_Register}}, RB_EEProm);
+    if (!checkChoice(S.MemWritePage,
+                     {{1, RB_1Byte}, {2, RB_2Byte}, {4, RB_4Byte}, {8, RB_8Byte}, {16, RB_16Byte}}, RB_1Byte))
+        S.MemWritePage = 1;
     setPrgPageEnabled(S.MemType == 0);
     vcl::setChecked(S.MemHex != 0 ? RB_HexMode : RB_DezMode, true);
 
