@@ -2,11 +2,13 @@
 // event loop until the main window has closed.
 #include <exception>
 
+#include "binzieldlg.h"
 #include "einstellungen.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
 #include "info.h"
 #include "kevoapplication.h"
+#include "memorytool.h"
 
 int main(int argc, char** argv) {
     KevoApplication app(argc, argv);
@@ -15,6 +17,9 @@ int main(int argc, char** argv) {
         F_Einstellungen = new TF_Einstellungen(F_IIcCtrl);
         F_Info = new TF_Info(F_IIcCtrl);
         F_Fortschritt = new TF_Fortschritt(F_IIcCtrl);
+        F_MemoryTool = new TF_MemoryTool(F_IIcCtrl);
+        F_IIcCtrl->setToolWindow(ProjectFileHost::MemoryForm, F_MemoryTool);
+        F_BinZielDlg = new TF_BinZielDlg(F_IIcCtrl);
         F_IIcCtrl->setAttribute(Qt::WA_DeleteOnClose, false);
         F_IIcCtrl->show();
         app.exec();
