@@ -200,6 +200,14 @@ void TStringGridE::keyPressEvent(QKeyEvent* e) {
         edit(currentIndex());
         return;
     }
+    // Tab moves between cells only; a refused move keeps the focus in the grid.
+    if ((e->key() == Qt::Key_Tab || e->key() == Qt::Key_Backtab) && tabKeyNavigation()) {
+        const bool back = e->key() == Qt::Key_Backtab || (e->modifiers() & Qt::ShiftModifier);
+        const QModelIndex target = moveCursor(back ? MovePrevious : MoveNext, e->modifiers());
+        if (target.isValid() && target != currentIndex()) setCurrentIndex(target);
+        e->accept();
+        return;
+    }
     QTableWidget::keyPressEvent(e);
 }
 
