@@ -41,9 +41,12 @@ TF_BinZielDlg::TF_BinZielDlg(QWidget* owner)
     L_DevBytes = sizeLabel("L_DevBytes", 8);
     L_Filetext = label("L_Filetext", "Dateigröße:", 8, 30, 100);
     L_FileBytes = sizeLabel("L_FileBytes", 30);
-    L_FileOffset = label("L_FileOffsetLabel", "Dateioffset", 8, 54, 65);
-    L_BufferOffset = label("L_BufferOffsetLabel", "Pufferoffset", 76, 54, 65);
-    L_Bytes = label("L_BytesLabel", "Datenbytes", 144, 54, 65);
+    L_FileOffset = label("L_FileOffsetLabel", "Dateioffset", 8, 54, 68);
+    L_BufferOffset = label("L_BufferOffsetLabel", "Pufferoffset", 76, 54, 68);
+    L_Bytes = label("L_BytesLabel", "Datenbytes", 144, 54, 68);
+    QFont small = font();
+    small.setPixelSize(11);  // the captions fit above their edits
+    for (QLabel* l : {L_FileOffset, L_BufferOffset, L_Bytes}) l->setFont(small);
 
     auto edit = [this](const char* name, QLabel* caption, int x) {
         auto* e = new QLineEdit(this);

@@ -180,7 +180,7 @@ void TF_MemoryTool::buildLayout() {
     const char* designed[4] = {"Device", "Kapazität", "Page", "Darstellung"};
     for (int i = 0; i < 4; ++i) {
         SB_SpToolPanels[i] = new QLabel(QString::fromUtf8(designed[i]), SB_SpTool);
-        SB_SpToolPanels[i]->setFixedWidth(panelW[i]);
+        SB_SpToolPanels[i]->setMinimumWidth(panelW[i]);  // wider where this system's font needs it
         SB_SpToolPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         SB_SpTool->addWidget(SB_SpToolPanels[i], i == 3 ? 1 : 0);
     }

@@ -36,23 +36,25 @@ class TStringGridE::Delegate : public QStyledItemDelegate {
     }
     void paint(QPainter* p, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const bool fixed = index.row() < grid_->FixedRows || index.column() < grid_->FixedCols;
-        if (!fixed) {
-            QStyleOptionViewItem o(option);
-            o.state &= ~QStyle::State_HasFocus;
-            QStyledItemDelegate::paint(p, o, index);
-            return;
-        }
         const QRect r = option.rect;
-        p->fillRect(r, option.palette.button());
-        p->setPen(option.palette.color(QPalette::Light));
-        p->drawLine(r.topLeft(), r.topRight());
-        p->drawLine(r.topLeft(), r.bottomLeft());
-        p->setPen(option.palette.color(QPalette::Dark));
-        p->drawLine(r.bottomLeft(), r.bottomRight());
-        p->drawLine(r.topRight(), r.bottomRight());
-        p->setPen(option.palette.color(QPalette::ButtonText));
+        if (fixed) {
+            p->fillRect(r, option.palette.button());
+            p->setPen(option.palette.color(QPalette::Light));
+            p->drawLine(r.topLeft(), r.topRight());
+            p->drawLine(r.topLeft(), r.bottomLeft());
+            p->setPen(option.palette.color(QPalette::Dark));
+            p->drawLine(r.bottomLeft(), r.bottomRight());
+            p->drawLine(r.topRight(), r.bottomRight());
+            p->setPen(option.palette.color(QPalette::ButtonText));
+        } else {
+            // The texts are laid out in fixed pitch by their owner: drawn as they stand, never elided.
+            const bool current = option.state & QStyle::State_Selected;
+            p->fillRect(r, current ? option.palette.highlight() : option.palette.base());
+            p->setPen(option.palette.color(current ? QPalette::HighlightedText : QPalette::Text));
+        }
         p->setFont(option.font);
-        p->drawText(r.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, index.data().toString());
+        p->drawText(r.adjusted(1, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip,
+                    index.data().toString());
     }
     bool eventFilter(QObject* o, QEvent* e) override {
         auto* le = qobject_cast<QLineEdit*>(o);
