@@ -3,12 +3,14 @@
 #include <exception>
 
 #include "binzieldlg.h"
+#include "bustool.h"
 #include "einstellungen.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
 #include "info.h"
 #include "kevoapplication.h"
 #include "memorytool.h"
+#include "scantool.h"
 
 int main(int argc, char** argv) {
     KevoApplication app(argc, argv);
@@ -16,6 +18,10 @@ int main(int argc, char** argv) {
         F_IIcCtrl = new TF_IIcCtrl;
         F_Einstellungen = new TF_Einstellungen(F_IIcCtrl);
         F_Info = new TF_Info(F_IIcCtrl);
+        F_ScanTool = new TF_ScanTool(F_IIcCtrl);
+        F_IIcCtrl->setToolWindow(ProjectFileHost::ScanForm, F_ScanTool);
+        F_BusTool = new TF_BusTool(F_IIcCtrl);
+        F_IIcCtrl->setToolWindow(ProjectFileHost::BusForm, F_BusTool);
         F_Fortschritt = new TF_Fortschritt(F_IIcCtrl);
         F_MemoryTool = new TF_MemoryTool(F_IIcCtrl);
         F_IIcCtrl->setToolWindow(ProjectFileHost::MemoryForm, F_MemoryTool);
