@@ -12,6 +12,7 @@
 
 #include "memorytool.h"
 #include "stringgride.h"
+#include "toolglyphs.h"
 
 namespace {
 
@@ -98,15 +99,6 @@ QPixmap glyph(int which) {
                 p.drawRect(QRectF(1.5 + 2 * i, 5.5 - 2 * i, 9, 10));
             }
             break;
-        case 7: {  // help
-            QFont f;
-            f.setBold(true);
-            f.setPixelSize(14);
-            p.setFont(f);
-            p.setPen(QColor(0, 0, 160));
-            p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, QStringLiteral("?"));
-            break;
-        }
         default:
             break;
     }
@@ -117,41 +109,42 @@ QPixmap glyph(int which) {
 
 void TF_MemoryTool::buildLayout() {
     setFixedSize(kClientW, kClientH);
+    QFont small = font();  // the form's small dialog font, so that the designed layout fits
+    small.setPointSize(8);
+    setFont(small);
+    move(25, 25);
 
     TB_MemoryTool = new QToolBar(this);
     TB_MemoryTool->setObjectName(QStringLiteral("TB_MemoryTool"));
     TB_MemoryTool->setIconSize(QSize(16, 16));
     TB_MemoryTool->setGeometry(0, 0, kClientW, 28);
-    QStyle* st = style();
-    auto button = [this](const char* name, const QIcon& icon, const char* hint, bool check) {
-        QAction* a = TB_MemoryTool->addAction(icon, QString());
-        a->setObjectName(QString::fromLatin1(name));
-        a->setToolTip(QString::fromUtf8(hint));
-        a->setCheckable(check);
-        return a;
+    // Commands run guarded: an exception (a reply that is no number) goes to the error box.
+    auto button = [this](const char* name, const QIcon& icon, const char* hint,
+                         void (TF_MemoryTool::*handler)()) {
+        return toolButton(TB_MemoryTool, name, hint, icon,
+                          handler ? std::function<void()>([this, handler] { (this->*handler)(); })
+                                  : std::function<void()>());
     };
-    TB_Clear = button("TB_Clear", QIcon(glyph(0)), "Datenpuffer löschen", false);
+    TB_Clear = button("TB_Clear", QIcon(glyph(0)), "Datenpuffer löschen", &TF_MemoryTool::TB_ClearClick);
     TB_MemoryTool->addSeparator();
-    TB_ReadFile = button("TB_ReadFile", st->standardIcon(QStyle::SP_DialogOpenButton),
-                         "Datenpuffer aus Datei laden", false);
-    TB_WriteFile = button("TB_WriteFile", st->standardIcon(QStyle::SP_DialogSaveButton),
-                          "Datenpuffer in Datei speichern", false);
+    TB_ReadFile = button("TB_ReadFile", styleGlyph(QStyle::SP_DialogOpenButton),
+                         "Datenpuffer aus Datei laden", &TF_MemoryTool::TB_ReadFileClick);
+    TB_WriteFile = button("TB_WriteFile", styleGlyph(QStyle::SP_DialogSaveButton),
+                          "Datenpuffer in Datei speichern", &TF_MemoryTool::TB_WriteFileClick);
     TB_MemoryTool->addSeparator();
-    TB_ReadDevice = button("TB_ReadDevice", QIcon(glyph(3)), "Speicherbaustein auslesen", false);
-    TB_WriteDevice = button("TB_WriteDevice", QIcon(glyph(4)), "Daten in Speicherbaustein schreiben", false);
+    TB_ReadDevice = button("TB_ReadDevice", QIcon(glyph(3)), "Speicherbaustein auslesen",
+                           &TF_MemoryTool::TB_ReadDeviceClick);
+    TB_WriteDevice = button("TB_WriteDevice", QIcon(glyph(4)), "Daten in Speicherbaustein schreiben",
+                            &TF_MemoryTool::TB_WriteDeviceClick);
     TB_MemoryTool->addSeparator();
     TB_WrDevOnline = button("TB_WrDevOnline", QIcon(glyph(5)),
-                            "Änderungen im Datenpuffer sofort in Speicherbaustein schreiben", true);
+                            "Änderungen im Datenpuffer sofort in Speicherbaustein schreiben", nullptr);
+    TB_WrDevOnline->setCheckable(true);
     TB_WriteAll =
-        button("TB_WriteAll", QIcon(glyph(6)), "auch unveränderte Daten in Baustein schreiben", true);
+        button("TB_WriteAll", QIcon(glyph(6)), "auch unveränderte Daten in Baustein schreiben", nullptr);
+    TB_WriteAll->setCheckable(true);
     TB_MemoryTool->addSeparator();
-    TB_Help = button("TB_Help", QIcon(glyph(7)), "Hilfe", false);
-
-    connect(TB_Clear, &QAction::triggered, this, [this] { TB_ClearClick(); });
-    connect(TB_ReadFile, &QAction::triggered, this, [this] { TB_ReadFileClick(); });
-    connect(TB_WriteFile, &QAction::triggered, this, [this] { TB_WriteFileClick(); });
-    connect(TB_ReadDevice, &QAction::triggered, this, [this] { TB_ReadDeviceClick(); });
-    connect(TB_WriteDevice, &QAction::triggered, this, [this] { TB_WriteDeviceClick(); });
+    TB_Help = button("TB_Help", helpGlyph(), "Hilfe", nullptr);
 
     SG_MemDump = new TStringGridE(18, 17, this);
     SG_MemDump->setObjectName(QStringLiteral("SG_MemDump"));
