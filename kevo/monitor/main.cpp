@@ -2,6 +2,7 @@
 // event loop until the main window has closed.
 #include <exception>
 
+#include "binzieldlg.h"
 #include "bustool.h"
 #include "einstellungen.h"
 #include "fortschritt.h"
@@ -9,6 +10,7 @@
 #include "iicsearch.h"
 #include "info.h"
 #include "kevoapplication.h"
+#include "memorytool.h"
 #include "scantool.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +24,9 @@ int main(int argc, char** argv) {
         F_BusTool = new TF_BusTool(F_IIcCtrl);
         F_IIcCtrl->setToolWindow(ProjectFileHost::BusForm, F_BusTool);
         F_Fortschritt = new TF_Fortschritt(F_IIcCtrl);
+        F_MemoryTool = new TF_MemoryTool(F_IIcCtrl);
+        F_IIcCtrl->setToolWindow(ProjectFileHost::MemoryForm, F_MemoryTool);
+        F_BinZielDlg = new TF_BinZielDlg(F_IIcCtrl);
         F_Search = new TF_Search(F_IIcCtrl);
         F_IIcCtrl->setSearchWindow(F_Search);
         F_IIcCtrl->setAttribute(Qt::WA_DeleteOnClose, false);
