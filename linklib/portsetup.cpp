@@ -70,10 +70,11 @@ void ListComPorts() {
                 PortItems[++n] = name;
                 break;
             case serial::OpenResult::InUse:
+            case serial::OpenResult::AccessDenied:  // refused as a port in use is refused
                 PortItems[++n] = name + ", belegt";
                 break;
             default:
-                break;  // no such port
+                break;  // no such port, or not a port
         }
     }
     // The end mark, and no stale entries behind it from an earlier, longer list.

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QStringList>
 
@@ -101,10 +103,12 @@ Response showReal(const Request& r) {
             QString d = QFileDialog::getExistingDirectory(nullptr, q(r.caption), q(r.value));
             return d.isEmpty() ? Response{mrCancel, {}} : Response{mrOk, s8(d)};
         }
-        case Kind::Printer:
-            // Printer dialogs need the print-support module; its owner shows them itself and only
-            // asks here when a responder is installed.
-            return {mrCancel, {}};
+        case Kind::Printer: {
+            if (!r.printer) return {mrCancel, {}};
+            QPrintDialog dlg(r.printer, QApplication::activeWindow());
+            if (!r.caption.empty()) dlg.setWindowTitle(q(r.caption));
+            return dlg.exec() == QDialog::Accepted ? Response{mrOk, {}} : Response{mrCancel, {}};
+        }
     }
     return {mrCancel, {}};
 }

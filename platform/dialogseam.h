@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class QPrinter;
+
 namespace dialogs {
 
 // Modal results, numbered as the class library numbers them.
@@ -44,7 +46,7 @@ enum class Kind {
     OpenFile,    // caption, filter, initialDir, value (file name)
     SaveFile,    // caption, filter, initialDir, value (file name), defaultExt
     SelectDir,   // caption, value (directory)
-    Printer,     // printer dialog
+    Printer,     // caption, printer (set up by the dialog); value: a PDF file to print into
 };
 
 struct Request {
@@ -62,6 +64,9 @@ struct Request {
     std::string initialDir;
     std::string defaultExt;
     std::string value;  // initial text / file name / directory
+    // Printer: the printer the real dialog sets up (owned by the caller). A responder leaves
+    // it alone and names a PDF file in its answer, or none for the printer as it is.
+    QPrinter* printer = nullptr;
 };
 
 struct Response {
@@ -73,9 +78,7 @@ using Responder = std::function<Response(const Request&)>;
 
 // Installs a responder (tests); an empty one restores the real dialogs.
 void setResponder(Responder responder);
-// Whether a responder answers requests. The printer dialog lives outside this module
-// (print support); with a responder installed its owner asks here instead (Kind::Printer,
-// value: a PDF file to print into, empty: the default printer).
+// Whether a responder answers requests.
 bool hasResponder();
 // Sends a request through the responder, or shows the real dialog.
 Response ask(const Request& request);

@@ -89,7 +89,11 @@ std::string devicePath(const std::string& portName) {
         // The link may be spelt in capitals while the caller used another case.
         std::string upper = portDirectory() + "/COM" + std::to_string(n);
         if (lstat(upper.c_str(), &st) == 0) return upper;
-        if (n <= 4) return "/dev/ttyS" + std::to_string(n - 1);
+        const char* root = std::getenv("VLCOM_DEV_ROOT");
+        const std::string dev = std::string(root ? root : "") + "/dev/";
+        if (n <= 4) return dev + "ttyS" + std::to_string(n - 1);
+        if (n <= 8) return dev + "ttyUSB" + std::to_string(n - 5);
+        if (n <= 12) return dev + "ttyACM" + std::to_string(n - 9);
     }
     return "";
 }
@@ -102,6 +106,8 @@ const char* resultName(OpenResult r) {
             return "no such port";
         case OpenResult::InUse:
             return "in use";
+        case OpenResult::AccessDenied:
+            return "access denied";
         case OpenResult::NotCharDevice:
             return "not a character device";
         case OpenResult::Failed:
@@ -133,13 +139,16 @@ OpenResult SerialPort::open(const std::string& portName) {
 OpenResult SerialPort::openDevice(const std::string& path) {
     if (fd_ >= 0) return OpenResult::InUse;
     struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-        return (errno == ENOENT || errno == ENOTDIR) ? OpenResult::NoSuchPort : OpenResult::Failed;
+    if (stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return OpenResult::NoSuchPort;
+        return errno == EACCES ? OpenResult::AccessDenied : OpenResult::Failed;
+    }
     if (!S_ISCHR(st.st_mode)) return OpenResult::NotCharDevice;
 
     int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         if (errno == EBUSY) return OpenResult::InUse;  // another opener set TIOCEXCL
+        if (errno == EACCES || errno == EPERM) return OpenResult::AccessDenied;
         if (errno == ENOENT || errno == ENXIO || errno == ENODEV) return OpenResult::NoSuchPort;
         return OpenResult::Failed;
     }

@@ -3,8 +3,12 @@
 //
 // Port names: a symbolic link "COMn" in the port folder points at the device
 // (/dev/ttyUSB0, a pty, ...). The port folder is $VLCOM_PORT_DIR, else
-// $XDG_CONFIG_HOME/vl-com/ports, else ~/.config/vl-com/ports. Without a link,
-// COM1..COM4 stand for /dev/ttyS0..3.
+// $XDG_CONFIG_HOME/vl-com/ports, else ~/.config/vl-com/ports. Without a link a
+// fixed rule holds, so that a USB adapter needs no set-up: COM1..COM4 are
+// /dev/ttyS0..3, COM5..COM8 /dev/ttyUSB0..3 (USB serial converters), COM9..COM12
+// /dev/ttyACM0..3 (USB CDC devices); higher numbers exist only as links. A link
+// always wins, even one that leads nowhere. $VLCOM_DEV_ROOT, when set, is put in
+// front of those /dev paths (tests use it to stand a pty in for a USB device).
 //
 // Threads: a SerialPort may be read by one thread while another writes it;
 // open and close must not run while another thread uses the port.
@@ -20,15 +24,17 @@ enum class OpenResult {
     Ok,
     NoSuchPort,     // no link and no fallback device, or the device does not exist
     InUse,          // another handle (this or another process) holds the port
+    AccessDenied,   // the user may not open the device (EACCES, EPERM)
     NotCharDevice,  // the name leads to a disk file or a directory
-    Failed,         // any other open failure (permissions, not a terminal, ...)
+    Failed,         // any other open failure (not a terminal, I/O error, ...)
 };
 
 // The port folder as described above (no trailing slash).
 std::string portDirectory();
 
-// The device path for a port name ("COM3"), or "" when the name maps to nothing.
-// Names with a path separator, a zero byte or no text map to nothing.
+// The device path for a port name ("COM3"): the link in the port folder, else the
+// fixed device; "" when the name maps to nothing. Names with a path separator, a
+// zero byte or no text map to nothing.
 std::string devicePath(const std::string& portName);
 
 // Opens the port as the library would and closes it again at once. Used to

@@ -59,11 +59,11 @@ void I2cBus::setMemory(uint8_t address, size_t offset, const std::vector<uint8_t
     for (size_t i = 0; i < bytes.size() && offset + i < mem.size(); ++i) mem[offset + i] = bytes[i];
 }
 
-void I2cBus::setAddressStatus(uint8_t address, const std::string& status) {
+void I2cBus::setAddressStatus(uint8_t address, const std::string& status, int n) {
     if (status.empty())
         addressStatus_.erase(uint8_t(address & 0xFE));
     else
-        addressStatus_[uint8_t(address & 0xFE)] = status;
+        addressStatus_[uint8_t(address & 0xFE)] = {status, n > 0 ? n : 0};
 }
 
 void I2cBus::failNext(const std::string& status, int n) {
@@ -139,7 +139,11 @@ std::string I2cBus::execute(const std::string& t) {
         return echo + failStatus_;
     }
     auto st = addressStatus_.find(uint8_t(address & 0xFE));
-    if (st != addressStatus_.end()) return echo + st->second;
+    if (st != addressStatus_.end()) {
+        const std::string status = st->second.status;
+        if (st->second.left > 0 && --st->second.left == 0) addressStatus_.erase(st);
+        return echo + status;
+    }
 
     size_t block = 0;
     Device* dev = find(address, &block);

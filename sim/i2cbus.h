@@ -18,7 +18,7 @@ class I2cBus {
     void clear() { devices_.clear(); }
     std::vector<uint8_t> memory(uint8_t address) const;
     void setMemory(uint8_t address, size_t offset, const std::vector<uint8_t>& bytes);
-    void setAddressStatus(uint8_t address, const std::string& status);
+    void setAddressStatus(uint8_t address, const std::string& status, int n = 0);
     void failNext(const std::string& status, int n);
 
     // Executes a telegram that starts with ",R" or ",W" and returns the reply
@@ -38,7 +38,11 @@ class I2cBus {
     void writeBytes(Device& dev, const std::vector<uint8_t>& bytes);
 
     std::map<uint8_t, Device> devices_;
-    std::map<uint8_t, std::string> addressStatus_;
+    struct ForcedStatus {
+        std::string status;
+        int left = 0;  // telegrams still to answer so; 0 = every one
+    };
+    std::map<uint8_t, ForcedStatus> addressStatus_;
     std::string failStatus_;
     int failCount_ = 0;
 };

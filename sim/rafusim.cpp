@@ -974,9 +974,9 @@ void Simulator::setMemory(uint8_t address, size_t offset, const std::vector<uint
     std::lock_guard<std::mutex> l(d->m);
     d->bus.setMemory(address, offset, bytes);
 }
-void Simulator::setAddressStatus(uint8_t address, const std::string& status) {
+void Simulator::setAddressStatus(uint8_t address, const std::string& status, int n) {
     std::lock_guard<std::mutex> l(d->m);
-    d->bus.setAddressStatus(address, status);
+    d->bus.setAddressStatus(address, status, n);
 }
 void Simulator::failNextBus(const std::string& status, int n) {
     std::lock_guard<std::mutex> l(d->m);

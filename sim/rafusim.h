@@ -193,8 +193,9 @@ class Simulator {
     void clearDevices();
     std::vector<uint8_t> memory(uint8_t address) const;  // empty when there is no such device
     void setMemory(uint8_t address, size_t offset, const std::vector<uint8_t>& bytes);
-    // Status for every bus telegram at this address ("08", "02", ...); empty = normal behaviour.
-    void setAddressStatus(uint8_t address, const std::string& status);
+    // Status for the bus telegrams at this address ("08", "02", ...): for the next n of them,
+    // or for every one while n is 0; an empty status = normal behaviour again.
+    void setAddressStatus(uint8_t address, const std::string& status, int n = 0);
     // The next n bus telegrams (",R"/",W", probes included) answer with this status, unexecuted.
     void failNextBus(const std::string& status, int n = 1);
     std::vector<std::string> busLog() const;  // executed bus telegrams, in order

@@ -9,6 +9,9 @@
 // a system clock of 0 in DeviceInfo becomes 24,000,000 and a memory write page other than
 // 1, 2, 4, 8 or 16 becomes 1.
 //
+// Units: einstellungen.cpp (behaviour), einstellungen_layout.cpp (the pages), with the
+// working copies' table in workingsettings and the probe rules in proberules.
+//
 // Created once at program start, after the main window. GUI thread only.
 #pragma once
 
@@ -16,6 +19,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "projectsettings.h"
+#include "workingsettings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -29,46 +36,6 @@ class QTabWidget;
 namespace vcl {
 class RadioGroup;
 }
-
-// Working copies, one per edited setting, with the setting's name, width and signedness.
-struct TWorkingSettings {
-    std::string PortName;
-    std::string ProjectDir;
-    std::int32_t BaudRate = 0;
-    std::int32_t AutoSaveProject = 0;
-    std::int32_t LogicLevel = 0;
-    std::int32_t ProbeMaster = 0;
-    std::int32_t PosInputLogic = 0;
-    std::int32_t ProbeBlue = 0;
-    std::int32_t ProbeWhite = 0;
-    std::int32_t ProbeRed = 0;
-    std::int32_t ClockDivider = 0;
-    std::int32_t TriggerMode = 0;
-    std::int32_t BusFilter = 0;
-    std::int32_t DataFilter = 0;
-    std::int32_t DataFilterSwitches = 0;
-    std::int32_t LogAutoSave = 0;
-    std::int32_t AttributeMode = 0;
-    std::int32_t ColorBackground = 0;
-    std::int32_t ColorText = 0;
-    std::int32_t ColorStartStop = 0;
-    std::int32_t ColorDevAddr = 0;
-    std::int32_t ColorSubAddr = 0;
-    std::int32_t ColorFromMaster = 0;
-    std::int32_t ColorToMaster = 0;
-    std::int32_t AttributeEnable = 0;
-    std::int32_t MasterClockHz = 0;
-    std::int32_t MemDevAddr = 0;
-    std::int32_t MemBytes = 0;
-    std::int32_t MemType = 0;
-    std::int32_t MemWritePage = 0;
-    std::int32_t MemHex = 0;
-    std::int32_t MemTwoSubBytes = 0;
-    std::int8_t StyleDefault = 0;
-    std::int8_t StyleNak = 0;
-    std::int8_t StyleError = 0;
-    std::int8_t StylePort = 0;
-};
 
 // The style values by the index of the style list's entry ("Standard", "Fett", ...).
 extern const std::int8_t StyleByIndex[5];
@@ -96,61 +63,65 @@ class TF_Einstellungen : public QDialog {
     std::int32_t StyleAssignArmed = 0;
 
     // --- Frame ---
-    QTabWidget* PC_Einstellungen;
-    QWidget *TS_Geraet, *TS_Probes, *TS_Analyzer, *TS_Monitor, *TS_Master;
-    QPushButton *BB_Ok, *BB_Cancel, *BB_help;
+    QTabWidget* PC_Einstellungen = nullptr;
+    QWidget *TS_Geraet = nullptr, *TS_Probes = nullptr, *TS_Analyzer = nullptr, *TS_Monitor = nullptr,
+            *TS_Master = nullptr;
+    QPushButton *BB_Ok = nullptr, *BB_Cancel = nullptr, *BB_help = nullptr;
 
     // --- "Gerät / System" ---
-    QFrame* P_Device;
-    QLabel *L_VPort, *L_VBaud, *L_VFirmware, *L_VSernum, *L_VOptionen;
-    QPushButton* BB_Connection;
-    QLineEdit* LE_ProjektDir;
-    QPushButton* BB_SetProjDir;
-    QCheckBox* CB_PrjAutoSave;
+    QFrame* P_Device = nullptr;
+    QLabel *L_VPort = nullptr, *L_VBaud = nullptr, *L_VFirmware = nullptr, *L_VSernum = nullptr,
+           *L_VOptionen = nullptr;
+    QPushButton* BB_Connection = nullptr;
+    QLineEdit* LE_ProjektDir = nullptr;
+    QPushButton* BB_SetProjDir = nullptr;
+    QCheckBox* CB_PrjAutoSave = nullptr;
 
     // --- "Probes" ---
-    QGroupBox* GBLogikpegel;
-    QRadioButton *RB5V, *RB3V3, *RB2V5, *RB1V8;
-    QGroupBox* RG_IICMaster;
-    QRadioButton *RB_MGruenGelb, *RB_MasterAus, *RB_MBlauWeiss;
-    QCheckBox* ChB_PosInputLev;
-    QComboBox *CB_BelegungBlau, *CB_BelegungWeiss, *CB_BelegungRot;
+    QGroupBox* GBLogikpegel = nullptr;
+    QRadioButton *RB5V = nullptr, *RB3V3 = nullptr, *RB2V5 = nullptr, *RB1V8 = nullptr;
+    QGroupBox* RG_IICMaster = nullptr;
+    QRadioButton *RB_MGruenGelb = nullptr, *RB_MasterAus = nullptr, *RB_MBlauWeiss = nullptr;
+    QCheckBox* ChB_PosInputLev = nullptr;
+    QComboBox *CB_BelegungBlau = nullptr, *CB_BelegungWeiss = nullptr, *CB_BelegungRot = nullptr;
 
     // --- "I²C-Analyzer" ---
-    QGroupBox* GBmaxI2CTakt;
-    QRadioButton *RBSysClk, *RBSysClk2, *RBSysClk4, *RBSysClk8;
-    QRadioButton *RB_keinTrigger, *RB_nachTrigger, *RB_solangeTrigger;
-    QCheckBox *CB_DelayFilter, *CB_StartFilter, *CB_StopFilter;
-    QLineEdit* LE_FilterByte;
-    vcl::RadioGroup* RG_FiNegation;
-    vcl::RadioGroup* RG_FiExtTrig;
-    QCheckBox* CB_AnlDatFilter;
+    QGroupBox* GBmaxI2CTakt = nullptr;
+    QRadioButton *RBSysClk = nullptr, *RBSysClk2 = nullptr, *RBSysClk4 = nullptr, *RBSysClk8 = nullptr;
+    QRadioButton *RB_keinTrigger = nullptr, *RB_nachTrigger = nullptr, *RB_solangeTrigger = nullptr;
+    QCheckBox *CB_DelayFilter = nullptr, *CB_StartFilter = nullptr, *CB_StopFilter = nullptr;
+    QLineEdit* LE_FilterByte = nullptr;
+    vcl::RadioGroup* RG_FiNegation = nullptr;
+    vcl::RadioGroup* RG_FiExtTrig = nullptr;
+    QCheckBox* CB_AnlDatFilter = nullptr;
 
     // --- "I²C-Monitor" ---
-    QGroupBox* GBDarstellung;
-    QRadioButton *RBAttribOnline, *RBAttribOffline, *RBkeineAttribute;
-    QGroupBox* GB_PrtFile;
-    QCheckBox* CB_PrtkAutoSave;
-    QGroupBox* GBFarbAttribute;
-    QComboBox* CBTextfarbe;  // item data: the colour as COLORREF
-    QLabel* LDefaultColor;
-    QCheckBox *CBStartStop, *CBDeviceadresse, *CBSubadresse, *CBWriteData, *CBReadData;
-    QGroupBox* GBSchriftAttribute;
-    QComboBox* CBTextStyle;
-    QLabel* LDefaultStyle;
-    QCheckBox *CBNak, *CBProtokollfehler, *CBExtPort;
+    QGroupBox* GBDarstellung = nullptr;
+    QRadioButton *RBAttribOnline = nullptr, *RBAttribOffline = nullptr, *RBkeineAttribute = nullptr;
+    QGroupBox* GB_PrtFile = nullptr;
+    QCheckBox* CB_PrtkAutoSave = nullptr;
+    QGroupBox* GBFarbAttribute = nullptr;
+    QComboBox* CBTextfarbe = nullptr;  // item data: the colour as COLORREF
+    QLabel* LDefaultColor = nullptr;
+    QCheckBox *CBStartStop = nullptr, *CBDeviceadresse = nullptr, *CBSubadresse = nullptr,
+              *CBWriteData = nullptr, *CBReadData = nullptr;
+    QGroupBox* GBSchriftAttribute = nullptr;
+    QComboBox* CBTextStyle = nullptr;
+    QLabel* LDefaultStyle = nullptr;
+    QCheckBox *CBNak = nullptr, *CBProtokollfehler = nullptr, *CBExtPort = nullptr;
 
     // --- "Parvelo" ---
-    QGroupBox* GB_MasterClock;
-    QComboBox* CB_MasterClock;
-    QGroupBox* GB_Speichertool;
-    QLineEdit* LE_DevAdr;
-    QComboBox* CB_MemBytes;
-    QCheckBox* CBt_2Subbytes;
-    QRadioButton *RB_EEProm, *RB_Ram, *RB_Register;
-    QGroupBox* GB_PrgPage;
-    QRadioButton *RB_1Byte, *RB_2Byte, *RB_4Byte, *RB_8Byte, *RB_16Byte;
-    QRadioButton *RB_HexMode, *RB_DezMode;
+    QGroupBox* GB_MasterClock = nullptr;
+    QComboBox* CB_MasterClock = nullptr;
+    QGroupBox* GB_Speichertool = nullptr;
+    QLineEdit* LE_DevAdr = nullptr;
+    QComboBox* CB_MemBytes = nullptr;
+    QCheckBox* CBt_2Subbytes = nullptr;
+    QRadioButton *RB_EEProm = nullptr, *RB_Ram = nullptr, *RB_Register = nullptr;
+    QGroupBox* GB_PrgPage = nullptr;
+    QRadioButton *RB_1Byte = nullptr, *RB_2Byte = nullptr, *RB_4Byte = nullptr, *RB_8Byte = nullptr,
+                 *RB_16Byte = nullptr;
+    QRadioButton *RB_HexMode = nullptr, *RB_DezMode = nullptr;
 
     // --- Handlers ---
     void FormActivate();
@@ -218,8 +189,20 @@ class TF_Einstellungen : public QDialog {
     void chooseProjectDir();
     void showColorPreview();
     void showStylePreview();
-    std::int32_t* colorRole(QWidget* role);
-    std::int8_t* styleRole(QWidget* role);
+
+    // The colour and style roles of the page "I²C-Monitor", one entry per control: the
+    // set-up, the preview, the right-press assignment and the activation walk it.
+    struct AttributeRole {
+        enum Kind { Background, TextColor, Style } kind;
+        QWidget* control;
+        std::int32_t TWorkingSettings::*workingColor;  // colour roles
+        COLORREF TProjectSettings::*color;
+        std::int8_t TWorkingSettings::*workingStyle;  // style roles
+        std::int8_t TProjectSettings::*style;
+        std::int32_t enableBit;  // bit of AttributeEnable; 0: none (else the control is a check box)
+    };
+    std::vector<AttributeRole> roles_;
+    const AttributeRole* roleOf(const QWidget* control) const;
 
     std::string ownProjectDir_;
     int masterClockIndex_ = -1;

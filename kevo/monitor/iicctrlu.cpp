@@ -1,43 +1,35 @@
+// The main window's behaviour: start-up, window events, enabling and status, recording,
+// settings, tool windows, search, print, exit and info, and the project file's view of the
+// windows. Layout: iicctrlu_layout.cpp; log-file commands: iicctrlu_logcommands.cpp.
 #include "iicctrlu.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPainterPath>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QShowEvent>
-#include <QStandardPaths>
 #include <QStatusBar>
-#include <QStyle>
-#include <QTextDocument>
 #include <QToolBar>
-#include <QToolButton>
 #include <memory>
 
 #include "capturestore.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
 #include "einstellungen.h"
-#include "iictexte.h"
 #include "iicwatch.h"
 #include "info.h"
 #include "inifile.h"
 #include "kevoapplication.h"
-#include "logfiles.h"
 #include "monitorview.h"
 #include "numbertext.h"
 #include "projectsettings.h"
-#include "rtfwriter.h"
-#include "tracedecoder.h"
+#include "statustexts.h"
 #include "traceview.h"
+#include "utf8text.h"
 #include "vl-com.h"
 #include "vlcom.h"
 
@@ -50,294 +42,28 @@ TF_IIcCtrl* F_IIcCtrl = nullptr;
 
 namespace {
 
-const char* const kCaption = "KEVO - Parvelo/ -Monitor";
-const char* const kLogFilter = "I²C Protokoll|*.I2P";
-const char* const kDefaultLogName = "I2CWatch.i2p";
 const char* const kPrintTitle = "I²C-Analyzer Protokoll";
 
-QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), int(s.size()));
-}
-
-// The printer dialog: the chosen printer, or null when it was cancelled.
-std::unique_ptr<QPrinter> choosePrinter(QWidget* parent) {
+// The printer dialog: the chosen printer, or null when it was cancelled. A chosen PDF file
+// (value) makes the printer write into it.
+std::unique_ptr<QPrinter> choosePrinter() {
     auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     // Named before the dialog, so that its PDF printer proposes the title as the file name.
     printer->setDocName(QString::fromUtf8(kPrintTitle));
-    if (dialogs::hasResponder()) {
-        dialogs::Request r;
-        r.kind = dialogs::Kind::Printer;
-        r.caption = "Drucken";
-        const dialogs::Response a = dialogs::ask(r);
-        if (a.result != dialogs::mrOk) return nullptr;
-        if (!a.value.empty()) {
-            printer->setOutputFormat(QPrinter::PdfFormat);
-            printer->setOutputFileName(q(a.value));
-        }
-        return printer;
+    dialogs::Request r;
+    r.kind = dialogs::Kind::Printer;
+    r.caption = "Drucken";
+    r.printer = printer.get();
+    const dialogs::Response a = dialogs::ask(r);
+    if (a.result != dialogs::mrOk) return nullptr;
+    if (!a.value.empty()) {
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setOutputFileName(q(a.value));
     }
-    QPrintDialog dlg(printer.get(), parent);
-    if (dlg.exec() != QDialog::Accepted) return nullptr;
     return printer;
 }
 
-std::string& programFileOverride() {
-    static std::string path;
-    return path;
-}
-
-std::string withSlash(std::string dir) {
-    if (!dir.empty() && dir.back() != '/') dir += '/';
-    return dir;
-}
-
-// The file name part of a path (after the last "/").
-std::string fileNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The first n characters of a and b are equal (both must have them).
-bool samePrefix(const std::string& a, const std::string& b, long n) {
-    if (n < 0) n = 0;
-    if (a.size() < size_t(n) || b.size() < size_t(n)) return false;
-    return a.compare(0, size_t(n), b, 0, size_t(n)) == 0;
-}
-
-template <size_t N>
-const std::string& tableEntry(const std::string (&table)[N], long i) {
-    static const std::string empty;
-    return (i >= 0 && size_t(i) < N) ? table[i] : empty;
-}
-
-// --- Glyphs ---
-
-QPixmap drawGlyph(int index) {
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor ink(0x30, 0x30, 0x30);
-    // Ink outline on white: pages and sheets.
-    auto onPaper = [&p, &ink] {
-        p.setPen(QPen(ink, 1));
-        p.setBrush(Qt::white);
-    };
-    auto chip = [&p, &ink](QColor body) {
-        p.setPen(QPen(ink, 1));
-        for (int i = 0; i < 4; ++i) {
-            p.drawLine(QPointF(4 + 2.5 * i, 1), QPointF(4 + 2.5 * i, 3));
-            p.drawLine(QPointF(4 + 2.5 * i, 13), QPointF(4 + 2.5 * i, 15));
-        }
-        p.setBrush(body);
-        p.drawRoundedRect(QRectF(2.5, 3.5, 11, 9), 1.5, 1.5);
-    };
-    switch (index) {
-        case 0: {  // new: a blank page with a folded corner and a spark
-            QPainterPath page;
-            page.moveTo(2.5, 1.5);
-            page.lineTo(9.5, 1.5);
-            page.lineTo(12.5, 4.5);
-            page.lineTo(12.5, 14.5);
-            page.lineTo(2.5, 14.5);
-            page.closeSubpath();
-            onPaper();
-            p.drawPath(page);
-            p.drawLine(QPointF(9.5, 1.5), QPointF(9.5, 4.5));
-            p.drawLine(QPointF(9.5, 4.5), QPointF(12.5, 4.5));
-            p.setPen(QPen(QColor(0x70, 0x90, 0xC0), 1));
-            for (int i = 0; i < 3; ++i) p.drawLine(QPointF(4.5, 7.5 + 2 * i), QPointF(10.5, 7.5 + 2 * i));
-            p.setPen(QPen(QColor(0xE0, 0xA0, 0x00), 1.4));
-            p.drawLine(QPointF(13, 0.5), QPointF(13, 5.5));
-            p.drawLine(QPointF(10.5, 3), QPointF(15.5, 3));
-            break;
-        }
-        case 3: {  // search: a magnifier over a page
-            onPaper();
-            p.drawRect(QRectF(1.5, 1.5, 9, 12));
-            p.setPen(QPen(QColor(0x20, 0x50, 0xA0), 2));
-            p.setBrush(QColor(0xD0, 0xE8, 0xFF));
-            p.drawEllipse(QRectF(6, 6, 6, 6));
-            p.drawLine(QPointF(11.5, 11.5), QPointF(15, 15));
-            break;
-        }
-        case 4: {  // print: a printer with a sheet
-            onPaper();
-            p.drawRect(QRectF(4.5, 1.5, 7, 5));
-            p.setBrush(QColor(0xA0, 0xA8, 0xB0));
-            p.drawRoundedRect(QRectF(1.5, 6.5, 13, 6), 1, 1);
-            p.setBrush(Qt::white);
-            p.drawRect(QRectF(4.5, 10.5, 7, 4));
-            p.setPen(QColor(0x20, 0xA0, 0x20));
-            p.drawPoint(QPointF(12.5, 8.5));
-            break;
-        }
-        case 8: {  // settings: three sliders
-            p.setPen(QPen(ink, 1.2));
-            for (int i = 0; i < 3; ++i) p.drawLine(QPointF(2, 3.5 + 4.5 * i), QPointF(14, 3.5 + 4.5 * i));
-            p.setBrush(QColor(0x30, 0x70, 0xC0));
-            const qreal knobs[3] = {10, 5, 8};
-            for (int i = 0; i < 3; ++i) p.drawRect(QRectF(knobs[i] - 1.5, 1.5 + 4.5 * i, 3, 4));
-            break;
-        }
-        case 9: {  // start: a green triangle
-            p.setPen(QPen(QColor(0x10, 0x60, 0x10), 1));
-            p.setBrush(QColor(0x30, 0xB0, 0x30));
-            QPainterPath t;
-            t.moveTo(4, 2);
-            t.lineTo(14, 8);
-            t.lineTo(4, 14);
-            t.closeSubpath();
-            p.drawPath(t);
-            break;
-        }
-        case 10: {  // stop: a red square
-            p.setPen(QPen(QColor(0x80, 0x10, 0x10), 1));
-            p.setBrush(QColor(0xD0, 0x30, 0x30));
-            p.drawRoundedRect(QRectF(3.5, 3.5, 9, 9), 1, 1);
-            break;
-        }
-        case 11: {  // address scan: a chip with a magnifier
-            chip(QColor(0x50, 0x50, 0x58));
-            p.setPen(QPen(QColor(0xF0, 0xD0, 0x40), 1.5));
-            p.setBrush(Qt::NoBrush);
-            p.drawEllipse(QRectF(5, 5, 5, 5));
-            p.drawLine(QPointF(9.5, 9.5), QPointF(12, 12));
-            break;
-        }
-        case 12: {  // bus tool: arrows both ways
-            p.setPen(QPen(QColor(0x20, 0x60, 0xC0), 1.6));
-            p.drawLine(QPointF(2, 5), QPointF(13, 5));
-            p.drawLine(QPointF(10, 2.5), QPointF(13, 5));
-            p.drawLine(QPointF(10, 7.5), QPointF(13, 5));
-            p.setPen(QPen(QColor(0x20, 0x90, 0x30), 1.6));
-            p.drawLine(QPointF(3, 11), QPointF(14, 11));
-            p.drawLine(QPointF(6, 8.5), QPointF(3, 11));
-            p.drawLine(QPointF(6, 13.5), QPointF(3, 11));
-            break;
-        }
-        case 13: {  // memory monitor: a chip with a grid
-            chip(QColor(0x30, 0x50, 0x90));
-            p.setPen(QPen(QColor(0xE0, 0xE8, 0xF0), 0.8));
-            p.drawLine(QPointF(4, 8), QPointF(12, 8));
-            p.drawLine(QPointF(8, 5), QPointF(8, 11));
-            break;
-        }
-        default:
-            break;
-    }
-    return pm;
-}
-
-QPixmap standardGlyph(QStyle* style, QStyle::StandardPixmap sp) {
-    return style->standardIcon(sp).pixmap(16, 16);
-}
-
-// The highlighted look (under the mouse): a little more vivid than the normal one.
-QPixmap highlighted(const QPixmap& pm) {
-    QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < img.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            QColor c = QColor::fromRgba(line[x]);
-            if (c.alpha() == 0) continue;
-            float h, s, l, a;
-            c.getHslF(&h, &s, &l, &a);
-            c.setHslF(h, std::min(1.0f, s * 1.35f), std::min(0.92f, l * 1.06f), a);
-            line[x] = c.rgba();
-        }
-    }
-    return QPixmap::fromImage(img);
-}
-
-// The disabled look: grey and faded, so that it stands apart from the normal look even for
-// glyphs that are grey already.
-QPixmap disabledLook(const QPixmap& pm) {
-    QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < img.height(); ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(img.scanLine(y));
-        for (int x = 0; x < img.width(); ++x) {
-            const QRgb c = line[x];
-            const int g = 96 + qGray(c) * 5 / 8;
-            line[x] = qRgba(g, g, g, qAlpha(c) * 2 / 5);
-        }
-    }
-    return QPixmap::fromImage(img);
-}
-
 }  // namespace
-
-// --- Program paths ---
-
-std::string programFilePath() {
-    if (!programFileOverride().empty()) return programFileOverride();
-    return QCoreApplication::applicationFilePath().toStdString();
-}
-
-void setProgramFilePath(const std::string& path) {
-    programFileOverride() = path;
-}
-
-std::string programDirectory() {
-    const QFileInfo exe(q(programFilePath()));
-    const QFileInfo dir(exe.absolutePath());
-    if (dir.isDir() && dir.isWritable()) return withSlash(exe.absolutePath().toStdString());
-    // An installed program: its data go to the user's data folder.
-    QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty()) data = QDir::homePath() + "/.local/share";
-    const QString own = data + "/kevo";
-    QDir().mkpath(own);
-    return withSlash(own.toStdString());
-}
-
-std::string configFilePath() {
-    return programDirectory() + QFileInfo(q(programFilePath())).completeBaseName().toStdString() + ".cfg";
-}
-
-// The client area below the menu bar: tool bar on top, status bar at the bottom, the trace
-// view between them, placed by FormResize.
-class TF_IIcCtrl::ClientArea : public QWidget {
-  public:
-    explicit ClientArea(TF_IIcCtrl* owner) : QWidget(owner), owner_(owner) {}
-
-  protected:
-    void resizeEvent(QResizeEvent* e) override {
-        QWidget::resizeEvent(e);
-        owner_->FormResize();
-    }
-
-  private:
-    TF_IIcCtrl* owner_;
-};
-
-TF_IIcCtrl::TF_IIcCtrl(QWidget* owner) : QMainWindow(owner) {
-    setObjectName(QStringLiteral("F_IIcCtrl"));
-    setWindowTitle(QString::fromUtf8(kCaption));
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setFamilies(
-        {QStringLiteral("MS Sans Serif"), QStringLiteral("DejaVu Sans"), QStringLiteral("Sans Serif")});
-    f.setPixelSize(11);
-    setFont(f);
-
-    client_ = new ClientArea(this);
-    setCentralWidget(client_);
-
-    buildGlyphs();
-    buildMenus();
-    buildToolBar();
-
-    RE_I2CMonitor = new TraceView(client_);
-    RE_I2CMonitor->setObjectName(QStringLiteral("RE_I2CMonitor"));
-    RE_I2CMonitor->setToolTip(QString::fromUtf8("Darstellungsfenster für Analyzer-Protokoll"));
-
-    buildStatusBar();
-
-    // Designed client area 592 x 378 at 571, 180; the project file may override both.
-    const int menuHeight = Hauptmenu->sizeHint().height();
-    setMinimumSize(592, 380);
-    resize(592, 378 + menuHeight);
-    move(571, 180);
-}
 
 TF_IIcCtrl::~TF_IIcCtrl() {
     // A recording still running when the window goes: the thread ends before the buffer.
@@ -353,207 +79,6 @@ TF_IIcCtrl::~TF_IIcCtrl() {
     delete store_;
     if (F_IIcCtrl == this) F_IIcCtrl = nullptr;
     setMainWindowPosProvider({});
-}
-
-void TF_IIcCtrl::buildGlyphs() {
-    QStyle* st = style();
-    const QPixmap normal[14] = {
-        drawGlyph(0),
-        standardGlyph(st, QStyle::SP_DialogOpenButton),
-        standardGlyph(st, QStyle::SP_DialogSaveButton),
-        drawGlyph(3),
-        drawGlyph(4),
-        standardGlyph(st, QStyle::SP_FileDialogNewFolder),
-        standardGlyph(st, QStyle::SP_DirOpenIcon),
-        standardGlyph(st, QStyle::SP_DriveFDIcon),
-        drawGlyph(8),
-        drawGlyph(9),
-        drawGlyph(10),
-        drawGlyph(11),
-        drawGlyph(12),
-        drawGlyph(13),
-    };
-    for (const QPixmap& pm : normal) {
-        IL_HMToolbar.append(pm);
-        IL_HMToolbarH.append(highlighted(pm));
-        IL_HMToolbarD.append(disabledLook(pm));
-    }
-}
-
-void TF_IIcCtrl::buildMenus() {
-    Hauptmenu = menuBar();
-    Hauptmenu->setObjectName(QStringLiteral("Hauptmenu"));
-    auto icon = [this](int i) {
-        QIcon ic;
-        ic.addPixmap(IL_HMToolbar[i], QIcon::Normal);
-        ic.addPixmap(IL_HMToolbarH[i], QIcon::Active);
-        ic.addPixmap(IL_HMToolbarD[i], QIcon::Disabled);
-        return ic;
-    };
-    auto menu = [this](const char* name, const char* caption) {
-        QMenu* m = Hauptmenu->addMenu(QString::fromUtf8(caption));
-        m->setObjectName(QString::fromLatin1(name));
-        m->setToolTipsVisible(true);
-        return m;
-    };
-    auto item = [&icon](QMenu* m, const char* name, const char* caption, const char* hint, int glyph,
-                        auto handler, TF_IIcCtrl* self) {
-        QAction* a = m->addAction(QString::fromUtf8(caption));
-        a->setObjectName(QString::fromLatin1(name));
-        if (hint) a->setToolTip(QString::fromUtf8(hint));
-        if (glyph >= 0) a->setIcon(icon(glyph));
-        if (handler) QObject::connect(a, &QAction::triggered, self, [self, handler] { (self->*handler)(); });
-        return a;
-    };
-    using H = void (TF_IIcCtrl::*)();
-    const H none = nullptr;
-
-    mmDatei = menu("mmDatei", "&Datei");
-    miNew =
-        item(mmDatei, "miNew", "&Neu", "Neues Protokoll-Dokument erzeugen", 0, &TF_IIcCtrl::miNewClick, this);
-    miOpen = item(mmDatei, "miOpen", "Ö&ffnen", "Protokolldatei laden", 1, &TF_IIcCtrl::miOpenClick, this);
-    miSave = item(mmDatei, "miSave", "&Speichern", "Analyzerprotokoll in Datei speichern", 2,
-                  &TF_IIcCtrl::miSaveClick, this);
-    miSaveAs = item(mmDatei, "miSaveAs", "Speichern &unter", nullptr, -1, &TF_IIcCtrl::miSaveAsClick, this);
-    mmDatei->addSeparator();
-    miSearch = item(mmDatei, "miSearch", "&Suchen", "Eintrag im Protokoll suchen", 3,
-                    &TF_IIcCtrl::miSearchClick, this);
-    mmDatei->addSeparator();
-    miPrint =
-        item(mmDatei, "miPrint", "Protokoll&druck", "Protokoll drucken", 4, &TF_IIcCtrl::miPrintClick, this);
-    mmDatei->addSeparator();
-    miBeenden = item(mmDatei, "miBeenden", "&Beenden", nullptr, -1, &TF_IIcCtrl::miBeendenClick, this);
-
-    // The project commands are bound by the project unit (projectcommands).
-    mmProjekt = menu("mmProjekt", "&Projekt");
-    miNewProjekt = item(mmProjekt, "miNewProjekt", "&Neues Projekt", "Neues Projekt erzeugen", 5, none, this);
-    miOpenProj = item(mmProjekt, "miOpenProj", "Pr&ojekt öffnen", "Projekt öffnen", 6, none, this);
-    miSaveProj = item(mmProjekt, "miSaveProj", "Projekt &speichern", "Projektdatei speichern", 7, none, this);
-    miSaveProjAs = item(mmProjekt, "miSaveProjAs", "Projekt speichern &unter", nullptr, -1, none, this);
-    mmProjekt->addSeparator();
-    miSetup = item(mmProjekt, "miSetup", "&Einstellungen", "Projekteigenschaften einstellen", 8,
-                   &TF_IIcCtrl::miSetupClick, this);
-
-    mmAnalyzer = menu("mmAnalyzer", "&Analyzer");
-    miAnlStart = item(mmAnalyzer, "miAnlStart", "&Start", "I²C-Analyzer starten", 9,
-                      &TF_IIcCtrl::miAnlStartClick, this);
-    miAnlStop =
-        item(mmAnalyzer, "miAnlStop", "Sto&p", "I²C-Analyzer stoppen", 10, &TF_IIcCtrl::miAnlStopClick, this);
-
-    mmTools = menu("mmTools", "&Tools");
-    miScanTool = item(mmTools, "miScanTool", "&Adress-Scan",
-                      "I²C-Bus auf vergebene Bausteinadressen durchsuchen", 11, none, this);
-    miBusTool = item(mmTools, "miBusTool", "Schreiben/&Lesen",
-                     "Daten auf I²C-Adresse schreiben, aus I²C-Adresse lesen", 12, none, this);
-    miMemTool =
-        item(mmTools, "miMemTool", "&Speichermonitor", "Monitor für I²C Speichebausteine", 13, none, this);
-    // The tool items carry check marks set by the tool windows; a click must not toggle
-    // them by itself, so the handler sees the mark as it was.
-    for (QAction* a : {miScanTool, miBusTool, miMemTool}) {
-        a->setCheckable(true);
-        a->setChecked(false);
-    }
-    connect(miScanTool, &QAction::triggered, this, [this] {
-        miScanTool->setChecked(!miScanTool->isChecked());
-        miScanToolClick();
-    });
-    connect(miBusTool, &QAction::triggered, this, [this] {
-        miBusTool->setChecked(!miBusTool->isChecked());
-        miBusToolClick();
-    });
-    connect(miMemTool, &QAction::triggered, this, [this] {
-        miMemTool->setChecked(!miMemTool->isChecked());
-        miMemToolClick();
-    });
-
-    mmHilfe = menu("mmHilfe", "&Hilfe");
-    miInfo = item(mmHilfe, "miInfo", "&Info", nullptr, -1, &TF_IIcCtrl::miInfoClick, this);
-}
-
-void TF_IIcCtrl::buildToolBar() {
-    TB_Main = new QToolBar(client_);
-    TB_Main->setObjectName(QStringLiteral("TB_Main"));
-    TB_Main->setMovable(false);
-    TB_Main->setFloatable(false);
-    TB_Main->setIconSize(QSize(16, 16));
-    TB_Main->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    TB_Main->setFixedHeight(24);
-
-    // A bound button takes its item's caption, hint, glyph and enabled state once, and runs
-    // the item's command.
-    auto bound = [this](const char* name, QAction* item) {
-        QAction* b = new QAction(item->icon(), item->text(), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(item->toolTip());
-        b->setEnabled(item->isEnabled());
-        connect(b, &QAction::triggered, item, &QAction::trigger);
-        TB_Main->addAction(b);
-        return b;
-    };
-    auto own = [this](const char* name, const char* caption, const char* hint, int glyph) {
-        QIcon ic;
-        ic.addPixmap(IL_HMToolbar[glyph], QIcon::Normal);
-        ic.addPixmap(IL_HMToolbarH[glyph], QIcon::Active);
-        ic.addPixmap(IL_HMToolbarD[glyph], QIcon::Disabled);
-        QAction* b = new QAction(ic, QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(QString::fromUtf8(hint));
-        TB_Main->addAction(b);
-        return b;
-    };
-    TB_New = bound("TB_New", miNew);
-    TB_Open = bound("TB_Open", miOpen);
-    TB_Save = bound("TB_Save", miSave);
-    TB_Search = bound("TB_Search", miSearch);
-    TB_Print = bound("TB_Print", miPrint);
-    TB_Main->addSeparator();
-    TB_NewProjekt = bound("TB_NewProjekt", miNewProjekt);
-    TB_OpenProj = bound("TB_OpenProj", miOpenProj);
-    TB_SaveProj = bound("TB_SaveProj", miSaveProj);
-    TB_Setup = bound("TB_Setup", miSetup);
-    TB_Main->addSeparator();
-    TB_AnlStart = bound("TB_AnlStart", miAnlStart);
-    TB_AnlStop = bound("TB_AnlStop", miAnlStop);
-    TB_Main->addSeparator();
-    TB_ScanTool =
-        own("TB_ScanTool", "&Adress-Scan",
-            "Tool um I²C-Bus auf vergebene Bausteinadressen durchsuchen aktivieren bzw. öffnen", 11);
-    TB_BusTool =
-        own("TB_BusTool", "Senden/&Empfangen",
-            "Tool um Daten auf I²C-Adresse schreiben, aus I²C-Adresse lesen aktivieren bzw. öffnen", 12);
-    TB_MemTool =
-        own("TB_MemTool", "&Speichermonitor", "Tool  I²C-Speicher bearbeiten aktivieren bzw. öffnen", 13);
-    connect(TB_ScanTool, &QAction::triggered, this, &TF_IIcCtrl::TB_ScanToolClick);
-    connect(TB_BusTool, &QAction::triggered, this, &TF_IIcCtrl::TB_BusToolClick);
-    connect(TB_MemTool, &QAction::triggered, this, &TF_IIcCtrl::TB_MemToolClick);
-}
-
-void TF_IIcCtrl::buildStatusBar() {
-    SBarMain = new QStatusBar(client_);
-    SBarMain->setObjectName(QStringLiteral("SBarMain"));
-    SBarMain->setSizeGripEnabled(false);
-    SBarMain->setFixedHeight(19);
-    SBarMain->setContentsMargins(0, 0, 0, 0);
-    const int widths[5] = {90, 80, 150, 120, 200};
-    const char* const texts[5] = {"Gerät", "Pegel", "Tasttakt", "Mastertakt", "Projekt"};
-    for (int i = 0; i < 5; ++i) {
-        SBarPanels[i] = new QLabel(QString::fromUtf8(texts[i]), SBarMain);
-        SBarPanels[i]->setObjectName(QStringLiteral("SBarPanel%1").arg(i));
-        SBarPanels[i]->setFrameShape(QFrame::Panel);
-        SBarPanels[i]->setFrameShadow(QFrame::Sunken);
-        // The designed widths; the first four grow to their text when the desktop's font
-        // needs more room and are never squeezed below it. The project panel takes what is
-        // left and is cut at the window's edge when that is too little.
-        SBarPanels[i]->setMinimumWidth(i == 4 ? 0 : widths[i]);
-        SBarPanels[i]->setSizePolicy(i == 4 ? QSizePolicy::Ignored : QSizePolicy::Minimum,
-                                     QSizePolicy::Fixed);
-        SBarPanels[i]->setMinimumHeight(17);
-        SBarMain->addWidget(SBarPanels[i], i == 4 ? 1 : 0);
-    }
-}
-
-QString TF_IIcCtrl::panelText(int i) const {
-    return (i >= 0 && i < 5) ? SBarPanels[i]->text() : QString();
 }
 
 int TF_IIcCtrl::boxX() const {
@@ -610,7 +135,7 @@ void TF_IIcCtrl::FormShow() {
     // 2.-4. Paths; the default project directory is created when missing.
     ConfigPath = configFilePath();
     ProgramDir = programDirectory();
-    ProjectDir = ProgramDir + "Data/";
+    ProjectDir = defaultProjectDirOf(ProgramDir);
     if (!QFileInfo(q(ProjectDir)).isDir()) QDir().mkdir(q(ProjectDir));
 
     // 5. The configuration file.
@@ -769,48 +294,15 @@ void TF_IIcCtrl::UpdateToolCommands() {
 }
 
 void TF_IIcCtrl::UpdateStatus() {
-    const TProjectSettings& s = ProjectSettings;
-    // 1. Device.
-    if (!OfflineMode)
-        SBarPanels[0]->setText(q(" RAFU Sn.: " + DeviceInfo.ShortSerial));
-    else
-        SBarPanels[0]->setText(QString::fromUtf8(" RAFU offline"));
-    // 2. Level.
-    SBarPanels[1]->setText(q(" " + tableEntry(LevelNames, s.LogicLevel) + " Logik"));
-    // 3. Sampling clock range.
-    SBarPanels[2]->setText(
-        q(" Aufzeichnung " + tableEntry(ClockRangeNames, long(DeviceInfo.PllMode) * 4 + s.ClockDivider)));
-    // 4. Master clock in kHz, truncated.
-    SBarPanels[3]->setText(
-        q(" Mastertakt: " + std::to_string(std::uint32_t(s.MasterClockHz) / 1000u) + " kHz"));
-    // 5.-6. Project.
-    std::string prefix = "[";
+    const StatusTexts t =
+        statusTexts(ProjectSettings, DeviceInfo, OfflineMode, DocFlags, {ProjectDir, ProjectPath, LogPath});
+    for (int i = 0; i < 5; ++i) SBarPanels[i]->setText(q(t.panels[i]));
+    // A modified project enables its Save; this never disables it.
     if (DocFlags & DocProjectModified) {
-        prefix = "*[";
         miSaveProj->setEnabled(true);
         TB_SaveProj->setEnabled(true);
     }
-    const long n = long(ProjectDir.size()) - 1;
-    std::string project;
-    if (!ProjectPath.empty() && samePrefix(ProjectPath, ProjectDir, n))
-        project = " Projekt: " + prefix + fileNameOf(ProjectPath) + "]";
-    else if (!ProjectPath.empty())
-        project = " Projekt: " + prefix + ProjectPath + "]";
-    else
-        project = "Projekt: " + prefix + "Default]";
-    SBarPanels[4]->setText(q(project));
-    // 7.-8. Caption with the log.
-    const std::string logPrefix = (DocFlags & DocLogModified) ? "*[" : "[";
-    const std::string& dataDir = s.DataDir;
-    const long m = long(dataDir.size()) - 1;
-    std::string caption = std::string(kCaption) + " - " + logPrefix;
-    if (!LogPath.empty() && samePrefix(LogPath, dataDir, m))
-        caption += fileNameOf(LogPath) + "]";
-    else if (!LogPath.empty())
-        caption += LogPath + "]";
-    else
-        caption += std::string(kDefaultLogName) + "]";
-    const QString title = q(caption);
+    const QString title = q(t.caption);
     if (windowTitle() != title) setWindowTitle(title);
 }
 
@@ -993,7 +485,7 @@ void TF_IIcCtrl::printTrace(QPrinter& printer) {
 }
 
 void TF_IIcCtrl::miPrintClick() {
-    std::unique_ptr<QPrinter> printer = choosePrinter(this);
+    std::unique_ptr<QPrinter> printer = choosePrinter();
     if (printer) printTrace(*printer);
 }
 
@@ -1004,133 +496,6 @@ void TF_IIcCtrl::miBeendenClick() {
 void TF_IIcCtrl::miInfoClick() {
     if (F_Info) F_Info->exec();
 }
-
-// --- Log files ---
-
-void TF_IIcCtrl::miNewClick() {
-    if (DocFlags & DocLogModified) {
-        const int answer = dialogs::messageDlgPos("Änderungen nicht gespeichert!  Dateien speichern?",
-                                                  dialogs::MsgType::Warning,
-                                                  dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel);
-        if (answer == dialogs::mrYes) {
-            SaveProtokoll(LogPath);
-            if (!lastSaveOk_) return;  // the log stays: it could not be saved
-        } else if (answer != dialogs::mrNo) {
-            return;
-        }
-    }
-    LogPath.clear();
-    DocFlags &= ~DocLogBits;
-    ClearProtokoll();
-    UpdateStatus();
-    UpdateFileCommands();
-}
-
-void TF_IIcCtrl::miOpenClick() {
-    if (DocFlags & DocLogModified) {
-        const int answer = dialogs::messageDlgPos(
-            "Das aktuelle Messprotokoll wurde nicht gesichert!\nSoll es jetzt gespeichert werden?",
-            dialogs::MsgType::Warning, dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel, boxX(), boxY());
-        if (answer == dialogs::mrYes) {
-            SaveProtokoll(LogPath);
-            if (!lastSaveOk_) return;
-        } else if (answer != dialogs::mrNo) {
-            return;
-        }
-    }
-    DocFlags = 0;
-    dialogs::Request r;
-    r.kind = dialogs::Kind::OpenFile;
-    r.filter = kLogFilter;
-    r.defaultExt = "I2P";
-    r.initialDir = ProjectSettings.DataDir;
-    const dialogs::Response a = dialogs::ask(r);
-    if (a.result == dialogs::mrOk && !a.value.empty()) {
-        LogPath = a.value;
-        LoadProtokoll(LogPath);
-        DocFlags |= DocLogLoaded;
-        UpdateFileCommands();
-    }
-    UpdateStatus();
-}
-
-// Saves the log under LogPath; only a log that was really written counts as saved.
-void TF_IIcCtrl::saveLogAndMark() {
-    SaveProtokoll(LogPath);
-    if (lastSaveOk_) {
-        DocFlags &= ~DocLogModified;
-        miSave->setEnabled(false);
-        TB_Save->setEnabled(false);
-    }
-}
-
-void TF_IIcCtrl::miSaveClick() {
-    saveLogAndMark();
-    UpdateStatus();
-}
-
-void TF_IIcCtrl::miSaveAsClick() {
-    dialogs::Request r;
-    r.kind = dialogs::Kind::SaveFile;
-    r.filter = kLogFilter;
-    r.defaultExt = "I2P";
-    r.value = LogPath;
-    r.initialDir = ProjectSettings.DataDir;
-    const dialogs::Response a = dialogs::ask(r);
-    if (a.result == dialogs::mrOk && !a.value.empty()) {
-        LogPath = withDefaultExtension(a.value, "I2P");
-        saveLogAndMark();
-    }
-    UpdateStatus();
-}
-
-void TF_IIcCtrl::SaveProtokoll(std::string path) {
-    lastSaveOk_ = false;
-    try {
-        if (path.empty()) path = ProjectSettings.DataDir + kDefaultLogName;
-        MakeBackupFile(path);
-        const CaptureStore* store = captureStore();
-        const LogWriteResult written = store ? writeBinaryLog(path, *store) : LogWriteResult::CannotCreate;
-        if (written == LogWriteResult::CannotCreate) {
-            dialogs::errorBoxCancel("Binäre Protokolldatei konnte nicht geöffnet werden");
-        } else if (written == LogWriteResult::WriteFailed) {
-            // Nothing half-written stays under the name: the older log comes back.
-            restoreBackupFile(path);
-            throw std::runtime_error("write failed");
-        } else {
-            lastSaveOk_ = true;
-        }
-        const std::string rtfPath = rtfPathOf(path);
-        MakeBackupFile(rtfPath);
-        rtf::Options opt;
-        opt.fontFamily = QStringLiteral("Courier New");
-        opt.fontHalfPoints = 20;  // 13 pixels
-        opt.leftIndentTwips = RE_I2CMonitor->leftIndent() * 15;
-        if (!rtf::saveDocument(*RE_I2CMonitor->document(), q(rtfPath), opt)) {
-            restoreBackupFile(rtfPath);
-            throw std::runtime_error("rtf failed");
-        }
-    } catch (...) {
-        lastSaveOk_ = false;
-        dialogs::errorBoxCancel(
-            "Unbekannter Systemfehler!\nProtokolldateien konnten nicht gespeichert werden.");
-    }
-}
-
-void TF_IIcCtrl::LoadProtokoll(const std::string& path) {
-    ClearProtokoll();
-    CaptureStore* store = captureStore();
-    if (!store) return;
-    if (!readBinaryLog(path, *store)) {
-        store->reset();
-        dialogs::errorBoxCancel(path + " konnte nicht geöffnet werden.");
-        return;
-    }
-    store->RebuildTelegramIndex();
-    MonitorBulk bulk(RE_I2CMonitor);
-    ShowTraceOffline("I²C-Analyzer Protokolldatei: " + path, 0);
-}
-
 // --- ProjectFileHost ---
 
 int TF_IIcCtrl::formLeft(Form f) const {

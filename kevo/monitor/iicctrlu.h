@@ -1,6 +1,8 @@
 // The main window TF_IIcCtrl: menus, tool bar, trace view and status bar; start-up (paths,
 // configuration file, current project, link to the adapter), the recording control, the
-// settings command, the log-file commands, printing, and closing.
+// settings command, the log-file commands, printing, and closing. Its units: iicctrlu.cpp
+// (behaviour), iicctrlu_layout.cpp (layout), iicctrlu_logcommands.cpp (log files), with
+// the pure rules in statustexts and programpaths and the glyphs in commandglyphs.
 //
 // One instance, F_IIcCtrl, created first by the program entry. GUI thread only; the capture
 // thread reaches the window only through its synchronous hand-overs. Paths are UTF-8 with
@@ -9,12 +11,15 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QVector>
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "configfile.h"
+#include "docflags.h"
+#include "programpaths.h"
 
 class QAction;
 class QLabel;
@@ -30,21 +35,6 @@ class ThIIcWatch;
 // The program's version text (about box): three lines, the first "KEVO 1.00a".
 extern const std::string VersionText;
 
-// DocFlags bits.
-constexpr std::int32_t DocLogModified = 0x01;      // the log has data that are not saved
-constexpr std::int32_t DocLogLoaded = 0x02;        // a log was opened
-constexpr std::int32_t DocLogBits = 0x0F;          // the bits a new log clears
-constexpr std::int32_t DocProjectModified = 0x10;  // the project has changes that are not saved
-constexpr std::int32_t DocStarting = 0x20;         // from start-up to the first paint
-
-// The program file: the executable, unless a test points it somewhere else. The program
-// directory is its directory when that is writable, else $XDG_DATA_HOME/kevo/.
-std::string programFilePath();
-void setProgramFilePath(const std::string& path);  // empty: the executable again
-// Program directory (trailing "/") and configuration file ("<program name>.cfg" in it).
-std::string programDirectory();
-std::string configFilePath();
-
 // Results of the settings dialog's modal run.
 constexpr int SettingsChanged = 1;    // OK, something changed
 constexpr int SettingsCancelled = 2;  // Cancel: nothing written
@@ -57,23 +47,27 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     ~TF_IIcCtrl() override;
 
     // --- Components ---
-    QMenuBar* Hauptmenu;
-    QMenu *mmDatei, *mmProjekt, *mmAnalyzer, *mmTools, *mmHilfe;
-    QAction *miNew, *miOpen, *miSave, *miSaveAs, *miSearch, *miPrint, *miBeenden;
-    QAction *miNewProjekt, *miOpenProj, *miSaveProj, *miSaveProjAs, *miSetup;
-    QAction *miAnlStart, *miAnlStop;
-    QAction *miScanTool, *miBusTool, *miMemTool;
-    QAction* miInfo;
+    QMenuBar* Hauptmenu = nullptr;
+    QMenu *mmDatei = nullptr, *mmProjekt = nullptr, *mmAnalyzer = nullptr, *mmTools = nullptr,
+          *mmHilfe = nullptr;
+    QAction *miNew = nullptr, *miOpen = nullptr, *miSave = nullptr, *miSaveAs = nullptr, *miSearch = nullptr,
+            *miPrint = nullptr, *miBeenden = nullptr;
+    QAction *miNewProjekt = nullptr, *miOpenProj = nullptr, *miSaveProj = nullptr, *miSaveProjAs = nullptr,
+            *miSetup = nullptr;
+    QAction *miAnlStart = nullptr, *miAnlStop = nullptr;
+    QAction *miScanTool = nullptr, *miBusTool = nullptr, *miMemTool = nullptr;
+    QAction* miInfo = nullptr;
 
-    QToolBar* TB_Main;
-    QAction *TB_New, *TB_Open, *TB_Save, *TB_Search, *TB_Print;
-    QAction *TB_NewProjekt, *TB_OpenProj, *TB_SaveProj, *TB_Setup;
-    QAction *TB_AnlStart, *TB_AnlStop;
-    QAction *TB_ScanTool, *TB_BusTool, *TB_MemTool;
+    QToolBar* TB_Main = nullptr;
+    QAction *TB_New = nullptr, *TB_Open = nullptr, *TB_Save = nullptr, *TB_Search = nullptr,
+            *TB_Print = nullptr;
+    QAction *TB_NewProjekt = nullptr, *TB_OpenProj = nullptr, *TB_SaveProj = nullptr, *TB_Setup = nullptr;
+    QAction *TB_AnlStart = nullptr, *TB_AnlStop = nullptr;
+    QAction *TB_ScanTool = nullptr, *TB_BusTool = nullptr, *TB_MemTool = nullptr;
 
-    TraceView* RE_I2CMonitor;
-    QStatusBar* SBarMain;
-    QLabel* SBarPanels[5];
+    TraceView* RE_I2CMonitor = nullptr;
+    QStatusBar* SBarMain = nullptr;
+    QLabel* SBarPanels[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
 
     // The glyphs: one per command, normal, highlighted and disabled.
     QVector<QPixmap> IL_HMToolbar, IL_HMToolbarH, IL_HMToolbarD;
@@ -114,6 +108,11 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     void miAnlStartClick();
     void miAnlStopClick();
     void miSetupClick();
+    // Project commands (projekte.cpp).
+    void miNewProjektClick();
+    void miOpenProjClick();
+    void miSaveProjClick();
+    void miSaveProjAsClick();
     void miScanToolClick();
     void miBusToolClick();
     void miMemToolClick();
@@ -184,8 +183,9 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     bool shown_ = false;
     bool closed_ = false;
     CaptureStore* store_ = nullptr;
-    QWidget* tools_[4] = {nullptr, nullptr, nullptr, nullptr};
-    QWidget* searchWindow_ = nullptr;
+    // Windows of their own, which may go before this one: held so that a gone one reads null.
+    QPointer<QWidget> tools_[4];
+    QPointer<QWidget> searchWindow_;
     int toolPos_[4][2] = {{0, 0}, {25, 25}, {25, 25}, {25, 25}};  // tool windows not built yet
     bool lastSaveOk_ = false;
     void saveLogAndMark();

@@ -78,9 +78,13 @@ QLocale captureLocale() {
 }
 
 QString longTimeFormat(const QLocale& locale) {
+    return withoutZoneField(locale.timeFormat(QLocale::LongFormat));
+}
+
+QString withoutZoneField(const QString& format) {
     QString f;
     bool quoted = false;
-    for (const QChar c : locale.timeFormat(QLocale::LongFormat)) {
+    for (const QChar c : format) {
         if (c == u'\'') quoted = !quoted;
         if (quoted || c != u't') f += c;
     }

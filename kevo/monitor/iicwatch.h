@@ -94,6 +94,9 @@ QLocale captureLocale();
 // The locale's long time format without its time-zone field (which comes from the zone
 // data, not from the locale): hours, minutes and seconds as the locale writes them.
 QString longTimeFormat(const QLocale& locale);
+// A time format without its zone fields ("t" to "tttt" outside quotes) and what enclosed or
+// led up to them.
+QString withoutZoneField(const QString& format);
 
 // The header and footer texts (UTF-8) for the current settings and clock.
 std::string captureDateText();  // weekday + " " + short date + ", " + long time

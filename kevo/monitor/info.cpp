@@ -118,6 +118,10 @@ TF_Info::TF_Info(QWidget* owner) : QDialog(owner) {
     connect(BB_Ok, &QPushButton::clicked, this, [this] { done(QDialog::Accepted); });
 }
 
+TF_Info::~TF_Info() {
+    if (F_Info == this) F_Info = nullptr;
+}
+
 void TF_Info::FormShow() {
     L_Version->setText(QString::fromStdString(VersionText));
 }

@@ -12,15 +12,16 @@ class TF_Info : public QDialog {
     Q_OBJECT
   public:
     explicit TF_Info(QWidget* owner = nullptr);
+    ~TF_Info() override;  // F_Info reads null once the box is gone
 
-    QFrame* Panel1;
-    QLabel* ProgramIcon;  // the logo, 320 x 81
-    QLabel* ProductName;  // "KEVO I²C-Datenmonitor / Parvelo "
-    QFrame* Bevel1;
-    QLabel* L_Version;  // VersionText, three lines
-    QLabel* L_Copyright;
-    QLabel* L_Comment;
-    QPushButton* BB_Ok;
+    QFrame* Panel1 = nullptr;
+    QLabel* ProgramIcon = nullptr;  // the logo, 320 x 81
+    QLabel* ProductName = nullptr;  // "KEVO I²C-Datenmonitor / Parvelo "
+    QFrame* Bevel1 = nullptr;
+    QLabel* L_Version = nullptr;  // VersionText, three lines
+    QLabel* L_Copyright = nullptr;
+    QLabel* L_Comment = nullptr;
+    QPushButton* BB_Ok = nullptr;
 
     // Fills the version label; runs each time the box is shown.
     void FormShow();

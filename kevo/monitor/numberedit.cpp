@@ -6,16 +6,10 @@
 
 #include "kevoapplication.h"
 #include "numbertext.h"
+#include "utf8text.h"
 #include "vclcontrols.h"
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-std::string s8(const QString& s) {
-    return s.toUtf8().toStdString();
-}
 
 // The control whose leaving counts: an editable list's own box, else the edit.
 QWidget* exitControl(QLineEdit* edit) {

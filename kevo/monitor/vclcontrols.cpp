@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFocusEvent>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QPointer>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -154,6 +155,21 @@ void RadioGroup::setItemIndex(int i) {
         }
     }
     if (onClick) onClick();
+}
+
+void setColor(QWidget* w, const QColor& color) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, color);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+void setFontColor(QWidget* w, const QColor& color) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, color);
+    p.setColor(QPalette::ButtonText, color);
+    p.setColor(QPalette::Text, color);
+    w->setPalette(p);
 }
 
 }  // namespace vcl

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QAbstractButton;
+class QColor;
 class QComboBox;
 class QLineEdit;
 class QRadioButton;
@@ -30,6 +31,10 @@ void setChecked(QAbstractButton* button, bool checked);
 
 // Selects a list entry from code (-1: none) without running a change handler.
 void setItemIndex(QComboBox* list, int index);
+
+// A control's colour (its background, filled) and its font colour.
+void setColor(QWidget* w, const QColor& color);
+void setFontColor(QWidget* w, const QColor& color);
 
 // Runs fn each time the focus leaves w for another control of its window.
 void onExit(QWidget* w, std::function<void()> fn);

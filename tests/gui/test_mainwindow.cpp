@@ -3,6 +3,9 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QToolBar>
 
 #include "mainwindow_fixture.h"
@@ -169,19 +172,38 @@ TEST_F(MainWindowTest, MenusAndToolBarCarryTheirCaptionsHintsAndOrder) {
     // Every command has its glyph in the three looks.
     ASSERT_EQ(w->IL_HMToolbar.size(), 14);
     EXPECT_EQ(w->IL_HMToolbarD.size(), 14);
-    // The disabled look is clearly fainter than the normal one, also for grey glyphs.
-    auto opacity = [](const QPixmap& pm) {
-        const QImage img = pm.toImage().convertToFormat(QImage::Format_ARGB32);
+    // What the user sees on the tool bar: the disabled look stands out clearly less from the
+    // background than the normal one, also for grey glyphs, and carries no colour.
+    const QColor background = w->TB_Main->palette().color(QPalette::Window);
+    auto onBar = [&background](const QPixmap& pm) {
+        QImage img(pm.size(), QImage::Format_RGB32);
+        img.fill(background);
+        QPainter p(&img);
+        p.drawPixmap(0, 0, pm);
+        return img;
+    };
+    auto contrast = [&](const QPixmap& pm) {
+        const QImage img = onBar(pm);
         long sum = 0;
         for (int y = 0; y < img.height(); ++y)
-            for (int x = 0; x < img.width(); ++x) sum += qAlpha(img.pixel(x, y));
+            for (int x = 0; x < img.width(); ++x)
+                sum += std::abs(qGray(img.pixel(x, y)) - qGray(background.rgb()));
         return sum;
+    };
+    auto colourful = [&](const QPixmap& pm) {
+        const QImage img = onBar(pm);
+        int most = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x)
+                most = std::max(most, QColor(img.pixel(x, y)).hsvSaturation());
+        return most;
     };
     for (int i = 0; i < 14; ++i) {
         EXPECT_FALSE(w->IL_HMToolbar[i].isNull()) << i;
         EXPECT_NE(w->IL_HMToolbar[i].toImage(), w->IL_HMToolbarD[i].toImage()) << i;
         EXPECT_NE(w->IL_HMToolbar[i].toImage(), w->IL_HMToolbarH[i].toImage()) << i;
-        EXPECT_LT(opacity(w->IL_HMToolbarD[i]) * 2, opacity(w->IL_HMToolbar[i])) << i;
+        EXPECT_LT(contrast(w->IL_HMToolbarD[i]) * 3, contrast(w->IL_HMToolbar[i]) * 2) << i;
+        EXPECT_LE(colourful(w->IL_HMToolbarD[i]), background.hsvSaturation() + 8) << i;
     }
     // The trace view.
     EXPECT_TRUE(w->RE_I2CMonitor->isReadOnly());
@@ -476,6 +498,23 @@ TEST_F(MainWindowTest, PrintingWritesThePdfTheUserChose) {
     w->TB_Print->trigger();
     EXPECT_EQ(asked.back().kind, dialogs::Kind::Printer);
     EXPECT_FALSE(QFileInfo::exists(q(pdf)));
+
+    // Without a responder the same command shows the real printer dialog, on the printer it
+    // then prints on; closing it prints nothing.
+    dialogs::setResponder({});
+    QString shownFor;
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [&shownFor] {
+        if (auto* d = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            shownFor = d->printer()->docName();
+            d->reject();
+        }
+    });
+    closer.start();
+    w->miPrint->trigger();
+    closer.stop();
+    EXPECT_EQ(shownFor, QString::fromUtf8("I²C-Analyzer Protokoll"));
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsTheVersionText) {

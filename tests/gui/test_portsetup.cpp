@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "accessdenied.h"
 #include "qtapp.h"
 #include "rafusim.h"
 #include "vl-com.h"
@@ -86,11 +87,23 @@ class PortSetupTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         qputenv("VLCOM_PORT_DIR", dir.path().toUtf8());
+        // The fixed devices of names without a link are looked for here, never in /dev.
+        qputenv("VLCOM_DEV_ROOT", (dir.path() + "/root").toUtf8());
     }
 
     void TearDown() override {
         VlCOMClosePort();
         for (auto& s : sims) s->stop();
+        qunsetenv("VLCOM_DEV_ROOT");
+    }
+
+    // A simulator on the device that a port name without a link stands for ("ttyUSB0").
+    rafusim::Simulator* device(const std::string& name) {
+        rafusim::Simulator::Options o;
+        o.portName = name;
+        o.portDir = (dir.path() + "/root/dev").toStdString();
+        sims.push_back(std::make_unique<rafusim::Simulator>(o));
+        return sims.back()->start() ? sims.back().get() : nullptr;
     }
 
     // Ports COM1..COM15: the given ones on simulator ptys, every other one absent (a link
@@ -198,6 +211,34 @@ TEST_F(PortSetupTest, ListsFreeAndBusyPortsAndPreselectsTheCallersPort) {
     int32_t b = r.baud;
     EXPECT_EQ(VlCOMPortSel(&p, &b), 0);
     SysFreeString(p);
+}
+
+// A USB converter (ttyUSB0) and a USB CDC device (ttyACM0) show up as COM5 and COM9 with no
+// link; a device the user may not open is listed as a port in use, and the port test fails.
+TEST_F(PortSetupTest, UsbDevicesNeedNoLinkAndARefusedDeviceIsBusy) {
+    makePorts({1, 2});
+    QFile::remove(dir.path() + "/COM5");
+    QFile::remove(dir.path() + "/COM9");
+    ASSERT_NE(device("ttyUSB0"), nullptr);
+    rafusim::Simulator* acm = device("ttyACM0");
+    ASSERT_NE(acm, nullptr);
+
+    kevosupport::DeviceAccessDenied denied(acm->slavePath());
+    ASSERT_TRUE(denied.active());
+    std::vector<std::string> shown;
+    run("COM5", 921600, [&](QDialog* d) {
+        shown = entries(d);
+        QTest::mouseClick(button(d, 1009), Qt::LeftButton);
+    });
+    EXPECT_EQ(shown, (std::vector<std::string>{"COM1", "COM2", "COM5", "COM9, belegt"}));
+    BSTR p = SysAllocStringByteLen("COM9", 4);
+    int32_t b = 921600;
+    EXPECT_EQ(VlCOMPortSel(&p, &b), 0);
+    EXPECT_EQ(VlCOMOpenPort(), 0);
+    denied.restore();
+    EXPECT_EQ(VlCOMPortSel(&p, &b), 1);
+    SysFreeString(p);
+    EXPECT_EQ(VlCOMOpenPort(), 64);
 }
 
 TEST_F(PortSetupTest, LayoutCaptionsAndButtons) {

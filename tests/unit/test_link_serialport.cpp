@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "accessdenied.h"
 #include "envguard.h"
 #include "serialport.h"
 #include "test_link_portholder.h"
@@ -68,6 +69,7 @@ class SerialPortTest : public ::testing::Test {
         std::string cmd = "rm -rf '" + dir + "'";
         ASSERT_EQ(system(cmd.c_str()), 0);
         unsetenv("VLCOM_PORT_DIR");
+        unsetenv("VLCOM_DEV_ROOT");
     }
     void linkPort(const std::string& name, const std::string& target) {
         ASSERT_EQ(symlink(target.c_str(), (dir + "/" + name).c_str()), 0);
@@ -82,8 +84,6 @@ TEST_F(SerialPortTest, PortNamesMapThroughThePortFolder) {
     EXPECT_EQ(serial::devicePath("COM7"), dir + "/COM7");
     EXPECT_EQ(serial::devicePath("com7"), dir + "/COM7");
     EXPECT_EQ(serial::devicePath("COM1"), "/dev/ttyS0");
-    EXPECT_EQ(serial::devicePath("COM4"), "/dev/ttyS3");
-    EXPECT_EQ(serial::devicePath("COM5"), "");
     EXPECT_EQ(serial::devicePath(""), "");
     EXPECT_EQ(serial::devicePath("../COM7"), "");
     EXPECT_EQ(serial::devicePath(std::string("COM7\0x", 6)), "");
@@ -96,6 +96,64 @@ TEST_F(SerialPortTest, PortNamesMapThroughThePortFolder) {
     unsetenv("XDG_CONFIG_HOME");
     setenv("HOME", "/x/home", 1);
     EXPECT_EQ(serial::portDirectory(), "/x/home/.config/vl-com/ports");
+}
+
+// Without a link the fixed devices stand for the names; a pty under a device name in a root
+// of the test's own plays the USB adapter.
+TEST_F(SerialPortTest, NamesWithoutALinkAreTheFixedDevicesAndALinkWins) {
+    const std::string root = dir + "/root";
+    ASSERT_EQ(mkdir(root.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((root + "/dev").c_str(), 0755), 0);
+    setenv("VLCOM_DEV_ROOT", root.c_str(), 1);
+    const struct {
+        const char* name;
+        const char* device;
+    } kFixed[] = {
+        {"COM1", "/dev/ttyS0"},   {"COM4", "/dev/ttyS3"},   {"com5", "/dev/ttyUSB0"},
+        {"COM8", "/dev/ttyUSB3"}, {"COM9", "/dev/ttyACM0"}, {"COM12", "/dev/ttyACM3"},
+        {"COM13", nullptr},       {"COM15", nullptr},       {"COM0", nullptr},
+        {"ttyUSB0", nullptr},
+    };
+    for (const auto& f : kFixed)
+        EXPECT_EQ(serial::devicePath(f.name), f.device ? root + f.device : std::string()) << f.name;
+
+    Pty usb, acm, other;
+    ASSERT_EQ(symlink(usb.slave.c_str(), (root + "/dev/ttyUSB0").c_str()), 0);
+    ASSERT_EQ(symlink(acm.slave.c_str(), (root + "/dev/ttyACM0").c_str()), 0);
+    ASSERT_EQ(symlink(other.slave.c_str(), (root + "/dev/ttyUSB1").c_str()), 0);
+    EXPECT_EQ(serial::probePort("COM5"), OpenResult::Ok);
+    EXPECT_EQ(serial::probePort("COM9"), OpenResult::Ok);
+    EXPECT_EQ(serial::probePort("COM7"), OpenResult::NoSuchPort);  // no ttyUSB2
+    {
+        SerialPort held;
+        ASSERT_EQ(held.open("COM9"), OpenResult::Ok);
+        EXPECT_EQ(serial::probePort("COM9"), OpenResult::InUse);
+    }
+
+    // A link overrides the fixed device, whatever it leads to.
+    linkPort("COM5", other.slave);
+    EXPECT_EQ(serial::devicePath("COM5"), dir + "/COM5");
+    linkPort("COM6", dir + "/missing");  // dangling: no port, though ttyUSB1 is there
+    EXPECT_EQ(serial::probePort("COM6"), OpenResult::NoSuchPort);
+    linkPort("COM9", "/dev/null");  // not a terminal
+    EXPECT_EQ(serial::probePort("COM9"), OpenResult::Failed);
+}
+
+// A device the user may not open is told apart from one that is absent, and leaves
+// nothing open behind.
+TEST_F(SerialPortTest, APermissionRefusalIsAccessDenied) {
+    Pty pty;
+    linkPort("COM3", pty.slave);
+    {
+        kevosupport::DeviceAccessDenied denied(pty.slave);
+        ASSERT_TRUE(denied.active());
+        EXPECT_EQ(serial::probePort("COM3"), OpenResult::AccessDenied);
+        SerialPort port;
+        EXPECT_EQ(port.open("COM3"), OpenResult::AccessDenied);
+        EXPECT_FALSE(port.isOpen());
+    }
+    EXPECT_EQ(serial::probePort("COM3"), OpenResult::Ok);
+    EXPECT_STREQ(serial::resultName(OpenResult::AccessDenied), "access denied");
 }
 
 TEST_F(SerialPortTest, ProbeTellsFreeInUseAbsentAndFiles) {

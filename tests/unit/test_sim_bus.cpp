@@ -104,6 +104,10 @@ TEST_F(Bus, StatusOnDemandAndMalformedTelegrams) {
     sim.setAddressStatus(0x40, "08");
     EXPECT_EQ(c.query(",W00,40,"), ",w08");
     EXPECT_EQ(c.query(",R1,41"), ",r08");
+    sim.setAddressStatus(0x40, "08", 2);  // counted: two telegrams, then normal again
+    EXPECT_EQ(c.query(",W00,40,"), ",w08");
+    EXPECT_EQ(c.query(",W00,40,"), ",w08");
+    EXPECT_EQ(c.query(",W00,40,"), ",w00");
     sim.setAddressStatus(0x40, "");
     sim.failNextBus("05", 1);
     EXPECT_EQ(c.query(",W1,40S00,11"), ",w05");

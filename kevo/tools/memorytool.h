@@ -1,0 +1,95 @@
+// The memory monitor F_MemoryTool ("I²C-Bus Speichermonitor"): an image of one I²C memory
+// device (MemData with a state byte per data byte in MemState), shown as a 16 x 16 dump with
+// offsets and an ASCII column, edited in place, read from and written to the device in chunks
+// (with the progress dialog), and loaded from and saved to memory image files (*.BIN) through
+// the transfer dialog F_BinZielDlg.
+//
+// One instance, created by the program entry and shown and hidden by the main window's tool
+// commands. GUI thread only; device transfers block the GUI thread until the adapter answered.
+// Each transfer holds one reference on the command link and gives it back on every path.
+// The rules (texts, telegrams, replies, chunking) are in memorylogic.h; the layout is in
+// memorytool_layout.cpp.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QScrollBar;
+class QStatusBar;
+class QToolBar;
+class TStringGridE;
+
+class TF_MemoryTool : public QWidget {
+    Q_OBJECT
+  public:
+    explicit TF_MemoryTool(QWidget* owner = nullptr);
+    ~TF_MemoryTool() override;
+
+    // --- Components ---
+    QToolBar* TB_MemoryTool;
+    QAction *TB_Clear, *TB_ReadFile, *TB_WriteFile, *TB_ReadDevice, *TB_WriteDevice;
+    QAction *TB_WrDevOnline, *TB_WriteAll;  // check buttons: down = checked
+    QAction* TB_Help;
+    TStringGridE* SG_MemDump;
+    QScrollBar* SB_DeviceMon;
+    QStatusBar* SB_SpTool;
+    QLabel* SB_SpToolPanels[4];
+
+    // --- Image (shared with the device and file commands and the transfer dialog) ---
+    std::vector<std::uint8_t> MemData;   // length = capacity (MemBytes at the last show)
+    std::vector<std::uint8_t> MemState;  // one state byte per data byte (memorylogic.h)
+    int MemTopOffset = 0;                // offset of row 1, column 1; a multiple of 16
+    std::string MemNumberFormat;         // "x" hexadecimal, "u" decimal
+    std::string MemInputPrefix;          // "0x" hexadecimal, "" decimal
+    std::string MemLastDir;              // folder of the file dialogs
+    std::string MemFileName;             // file offered by the save dialog
+
+    int capacity() const { return static_cast<int>(MemData.size()); }
+    QString panelText(int i) const;
+    // Where this window's messages go: left + 150, top + 150.
+    int boxX() const;
+    int boxY() const;
+
+    // --- Event handlers ---
+    void FormCreate();
+    void FormShow();
+    void FormHide();
+    void FormClose();
+    void SG_MemDumpSelectCell(int ACol, int ARow, bool& CanSelect);
+    void SG_MemDumpSetEditText(int ACol, int ARow, const QString& Value);
+    void SG_MemDumpKeyPress(char& Key);
+    void SG_MemDumpExit();
+    void SB_DeviceMonChange();
+    void TB_ClearClick();
+    void TB_ReadDeviceClick();
+    void TB_WriteDeviceClick();
+    void TB_ReadFileClick();
+    void TB_WriteFileClick();
+
+    // --- Methods ---
+    void ShowMemoryPage();
+    void CommitMemoryCell();
+    void ReadMemoryRange(int from, int to);
+    void WriteMemoryRange(int from, int to);
+
+  protected:
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    void buildLayout();
+    bool hexShown() const { return MemNumberFormat == "x"; }
+    // The image offset of grid cell (col, row) at the current top.
+    int cellOffset(int col, int row) const { return MemTopOffset + (row - 1) * 16 + (col - 1); }
+    void deviceMessage(const char* text);
+    // Back to the first page (the scroll bar's change handler redraws) and online mode off.
+    void firstPageOnlineOff();
+    bool shown_ = false;
+};
+
+extern TF_MemoryTool* F_MemoryTool;

@@ -1,0 +1,6 @@
+# The project commands and the search dialog on the offscreen platform.
+foreach(_t projekte iicsearch)
+  kevo_add_test(test_${_t} SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_${_t}.cpp
+                LIBS kevo_monitor rafusim_core Qt6::Test)
+  target_include_directories(test_${_t} PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+endforeach()

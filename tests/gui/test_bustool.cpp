@@ -1,0 +1,194 @@
+// The bus telegram tool on the offscreen platform against the simulated bus: the field rules,
+// read and write telegrams, the replies and the messages, the link count after every click.
+#include "tools_fixture.h"
+
+KEVO_TEST_APPLICATION(KevoApplication);
+
+using namespace kevotest;
+
+namespace {
+
+class BusToolTest : public ToolWindowTest {
+  protected:
+    TF_BusTool* t = nullptr;
+
+    void SetUp() override {
+        ToolWindowTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(start());
+        t = F_BusTool;
+        t->move(200, 120);
+        w->miBusTool->trigger();  // shown by the main window's command
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(t));
+        t->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(t));
+        sim->clearLog();
+    }
+
+    void receive() {
+        const int count = LinkOpenCount;
+        t->TB_Receive->trigger();
+        EXPECT_EQ(LinkOpenCount, count) << "the click gives its link reference back";
+    }
+    void send() {
+        const int count = LinkOpenCount;
+        t->TB_Send->trigger();
+        EXPECT_EQ(LinkOpenCount, count);
+    }
+    QString received(int k) const { return t->BusToolEdits[size_t(16 + k)]->text(); }
+    std::string lastMessage() const { return messages().empty() ? "" : messages().back().text; }
+};
+
+}  // namespace
+
+TEST_F(BusToolTest, ShowingLoadsTheSettingsAndSetsTheCheckMark) {
+    EXPECT_TRUE(w->miBusTool->isChecked());
+    EXPECT_TRUE(t->RB_1ByteSub->isChecked());  // built-in: 0xA0, 1 byte, count 1
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(t->BusToolEdits[size_t(i)]->isEnabled(), i < 1) << i;
+
+    // A stored odd address and no sub-address: everything of the sub-address disabled.
+    t->hide();
+    EXPECT_FALSE(w->miBusTool->isChecked());
+    ProjectSettings.BusDevAddr = 0x91;
+    ProjectSettings.BusSubBytes = 0;
+    ProjectSettings.BusSubAddr = 0x1234;
+    t->show();
+    EXPECT_TRUE(t->RB_noSub->isChecked());
+    EXPECT_FALSE(t->RB_2ByteSub->isEnabled());
+    EXPECT_FALSE(t->E_SubAdress->isEnabled());
+    EXPECT_EQ(ProjectSettings.BusSubAddr, 0x1234) << "\"Nein\" keeps the sub-address";
+}
+
+TEST_F(BusToolTest, NumberFieldsFollowTheirRows) {
+    struct Case {
+        QLineEdit* edit;
+        const char* typed;
+        const char* whileTyping;
+        const char* left;
+    } cases[] = {
+        {t->E_DevAdr, "0xFF", "0xF", "0x10"},
+        {t->E_DevAdr, "200", "200", "0xC8"},
+        {t->E_DevAdr, "", "", "0x10"},
+        {t->E_AnzBytes, "0x11", "0x1", "0x01"},
+        {t->E_AnzBytes, "0x10", "0x10", "0x10"},
+        {t->E_SByte3, "0x1FF", "0x1F", "0x1F"},
+        {t->E_SubAdress, "0x1FF", "0x1F", "0x1F"},  // 1-byte width: 255 at most
+    };
+    for (const Case& c : cases) {
+        c.edit->setEnabled(true);
+        type(c.edit, QString::fromUtf8(c.typed));
+        EXPECT_EQ(c.edit->text(), c.whileTyping) << c.typed;
+        QTest::keyClick(c.edit, Qt::Key_Tab);
+        EXPECT_EQ(c.edit->text(), c.left) << c.typed;
+    }
+    EXPECT_EQ(ProjectSettings.BusDevAddr, 16);
+    EXPECT_EQ(ProjectSettings.BusDataBytes, 16);
+    EXPECT_EQ(ProjectSettings.BusSendData[3], 0x1F);
+    EXPECT_EQ(ProjectSettings.BusSubAddr, 0x1F);
+
+    // Two-byte width takes 0xFFFF; one byte cuts it to 0xFF; back to two bytes shows 0x00FF.
+    t->RB_2ByteSub->click();
+    typeAndLeave(t->E_SubAdress, "0xFFFF");
+    EXPECT_EQ(t->E_SubAdress->text(), "0xFFFF");
+    t->RB_1ByteSub->click();
+    EXPECT_EQ(t->E_SubAdress->text(), "0xFF");
+    EXPECT_EQ(ProjectSettings.BusSubAddr, 0xFF);
+    t->RB_2ByteSub->click();
+    EXPECT_EQ(t->E_SubAdress->text(), "0x00FF");
+    t->RB_noSub->click();
+    EXPECT_EQ(t->E_SubAdress->text(), "0x00");
+    EXPECT_FALSE(t->E_SubAdress->isEnabled());
+    EXPECT_EQ(ProjectSettings.BusSubBytes, 0);
+
+    // A count of 0 disables every send field; they keep their values.
+    typeAndLeave(t->E_AnzBytes, "");
+    EXPECT_EQ(ProjectSettings.BusDataBytes, 0);
+    EXPECT_FALSE(t->E_SByte0->isEnabled());
+    EXPECT_EQ(t->E_SByte3->text(), "0x1F");
+}
+
+TEST_F(BusToolTest, ReadsTheRegisterDeviceAndEmptiesTheFieldsBeyondTheReply) {
+    for (int k = 0; k < 16; ++k) t->BusToolEdits[size_t(16 + k)]->setText("old");
+    typeAndLeave(t->E_DevAdr, "0x90");
+    typeAndLeave(t->E_AnzBytes, "5");
+    receive();
+    EXPECT_EQ(sim->busLog(), std::vector<std::string>{",R5,90S00"});
+    const char* expected[] = {"0x19", "0x80", "0x4B", "0x00", "0x50"};
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(received(k), k < 5 ? expected[k] : "") << k;
+    EXPECT_TRUE(messages().empty());
+
+    // While a recording holds the link, the click shares it and leaves it open.
+    ASSERT_TRUE(ComOpen());
+    receive();
+    EXPECT_EQ(LinkOpenCount, 1);
+    ComClose();
+
+    // An odd address reads directly, whatever the width.
+    typeAndLeave(t->E_DevAdr, "0xA1");
+    EXPECT_FALSE(t->RB_1ByteSub->isEnabled());
+    EXPECT_FALSE(t->E_SubAdress->isEnabled());
+    typeAndLeave(t->E_AnzBytes, "1");
+    sim->clearLog();
+    receive();
+    EXPECT_EQ(sim->busLog(), std::vector<std::string>{",R1,A1"});
+}
+
+TEST_F(BusToolTest, WritesAndReadsBackAnEepromWithUnconfirmedTextUsed) {
+    typeAndLeave(t->E_SubAdress, "0x10");
+    typeAndLeave(t->E_AnzBytes, "2");
+    typeAndLeave(t->E_SByte0, "0x12");
+    type(t->E_SByte1, "0x34");  // not left: the click commits it first
+    send();
+    EXPECT_EQ(sim->busLog(), std::vector<std::string>{",W2,A0S10,12,34"});
+    EXPECT_EQ(sim->memory(0xA0)[0x10], 0x12);
+    EXPECT_EQ(sim->memory(0xA0)[0x11], 0x34);
+
+    type(t->E_AnzBytes, "4");  // typed, not confirmed
+    receive();
+    EXPECT_EQ(sim->busLog().back(), ",R4,A0S10");
+    EXPECT_EQ(received(0), "0x12");
+    EXPECT_EQ(received(1), "0x34");
+    EXPECT_EQ(received(2), "0xFF");
+
+    // A count of 0 sends the address part only and reads nothing.
+    typeAndLeave(t->E_AnzBytes, "0");
+    send();
+    receive();
+    EXPECT_EQ(sim->busLog().back(), ",W0,A0S10");
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(BusToolTest, FailuresGiveTheirMessagesAtTheToolWindow) {
+    for (int k = 0; k < 16; ++k) t->BusToolEdits[size_t(16 + k)]->setText("keep");
+    // No device at 0xB0: status 01 for read and write.
+    typeAndLeave(t->E_DevAdr, "0xB0");
+    receive();
+    EXPECT_EQ(lastMessage(), "Acknowledgefehler!\nBaustein antwortet nicht");
+    ASSERT_FALSE(messages().empty());
+    EXPECT_EQ(messages().back().x, t->x() + 150);
+    EXPECT_EQ(messages().back().y, t->y() + 150);
+    typeAndLeave(t->E_DevAdr, "0xA0");
+    sim->failNextBus("02", 1);
+    send();
+    EXPECT_EQ(lastMessage(), "Schreiben des Bausteines fehlgeschlagen!");
+
+    // An empty reply (offline: nothing is sent).
+    OfflineMode = true;
+    receive();
+    EXPECT_EQ(lastMessage(), "Datenübertragung fehlgeschlagen!\nVerbindung prüfen.");
+    OfflineMode = false;
+
+    // Status characters that are no number: the event loop's box, link closed.
+    sim->setReply(",R1,A0S00", ",rXY,12");
+    const size_t before = messages().size();
+    receive();
+    ASSERT_EQ(messages().size(), before + 1);
+    EXPECT_NE(lastMessage().find("kein gültiger"), std::string::npos) << lastMessage();
+
+    // Even address without sub-address: the message, nothing sent.
+    t->RB_noSub->click();
+    sim->clearLog();
+    receive();
+    EXPECT_EQ(lastMessage(), "Baustein Leseadresse (+0x01) oder Subadresse angeben!");
+    EXPECT_TRUE(sim->busLog().empty());
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(received(k), "keep") << "failures keep the receive fields";
+}

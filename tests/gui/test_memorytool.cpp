@@ -1,0 +1,466 @@
+// The memory monitor with the main window, the dialog seam and the simulator on a pty.
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "binzieldlg.h"
+#include "fortschritt.h"
+#include "mainwindow_fixture.h"
+#include "memorylogic.h"
+#include "memorytool.h"
+#include "numbertext.h"
+#include "stringgride.h"
+
+KEVO_TEST_APPLICATION(KevoApplication);
+
+namespace kevotest {
+namespace {
+
+const char* const kNoAck = "Acknowledgefehler!\nBaustein antwortet nicht";
+const char* const kLinkFailed = "Datenübertragung fehlgeschlagen!\nVerbindung prüfen.";
+
+class MemoryToolTest : public MainWindowTest {
+  protected:
+    TF_MemoryTool* m = nullptr;
+
+    void TearDown() override {
+        MainWindowTest::TearDown();  // the tool windows go with the main window
+        F_Fortschritt = nullptr;
+        F_BinZielDlg = nullptr;
+        m = nullptr;
+    }
+
+    // The windows as the program entry makes them, started against the simulator with a device.
+    void start(int memBytes, int type = 0, int page = 8, bool hex = true) {
+        ASSERT_NO_FATAL_FAILURE(startSim());
+        sim->addDevice(0xA0, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});  // 24C02
+        writeConfig("COM1", 921600);
+        create();
+        F_Fortschritt = new TF_Fortschritt(w);
+        F_MemoryTool = m = new TF_MemoryTool(w);
+        w->setToolWindow(ProjectFileHost::MemoryForm, m);
+        F_BinZielDlg = new TF_BinZielDlg(w);
+        ASSERT_NO_FATAL_FAILURE(showWindow());
+        ProjectSettings.MemBytes = memBytes;
+        ProjectSettings.MemType = type;
+        ProjectSettings.MemWritePage = page;
+        ProjectSettings.MemHex = hex ? 1 : 0;
+        w->TB_MemToolClick();
+        ASSERT_TRUE(m->isVisible());
+        sim->clearLog();
+        asked.clear();
+    }
+
+    std::vector<std::string> bus(char kind) const {
+        std::vector<std::string> out;
+        for (const auto& t : sim->busLog())
+            if (t.size() > 1 && t[1] == kind) out.push_back(t);
+        return out;
+    }
+    std::string cell(int c, int r) const { return s8(m->SG_MemDump->Cells(c, r)); }
+
+    // Keys to whatever has the focus, as a user types them.
+    void type(const QString& keys) {
+        for (QChar ch : keys) QTest::keyClick(QApplication::focusWidget(), ch.toLatin1());
+    }
+    void key(Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); }
+    static void activate(QWidget* window) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitFor([window] { return QApplication::activeWindow() == window; }));
+    }
+    void at(int col, int row) {
+        m->SG_MemDump->setColRow(col, row);
+        ASSERT_NO_FATAL_FAILURE(activate(m));
+        m->SG_MemDump->setFocus();
+    }
+
+    // Answers the next run of the transfer dialog: edit(), then Ok or Abbruch.
+    void answerTransfer(bool ok, std::function<void()> edit = {}) {
+        timers.push_back(std::make_unique<QTimer>());
+        QTimer* t = timers.back().get();
+        t->setInterval(10);
+        QObject::connect(t, &QTimer::timeout, [t, ok, edit] {
+            if (QApplication::activeModalWidget() != F_BinZielDlg) return;
+            t->stop();
+            if (edit) edit();
+            (ok ? F_BinZielDlg->B_Ok : F_BinZielDlg->B_Cancel)->click();
+        });
+        t->start();
+    }
+};
+
+TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    EXPECT_TRUE(w->miMemTool->isChecked());
+    EXPECT_EQ(s8(m->panelText(2)), " Pagegröße: 8 Byte");
+    std::vector<uint8_t> image(256);
+    for (int i = 0; i < 256; ++i) image[i] = uint8_t(i * 7 + 3);
+    sim->setMemory(0xA0, 0, image);
+    const int links = LinkOpenCount;
+
+    m->TB_ReadDevice->trigger();
+    const auto reads = bus('R');
+    ASSERT_EQ(reads.size(), 16u);
+    EXPECT_EQ(reads.front(), ",R10,A0S00");
+    EXPECT_EQ(reads.back(), ",R10,A0SF0");
+    EXPECT_EQ(LinkOpenCount, links);
+    EXPECT_FALSE(F_Fortschritt->isVisible());
+    EXPECT_EQ(s8(F_Fortschritt->windowTitle()), "I²C-Baustein auslesen");
+    EXPECT_EQ(cell(0, 2), "   10");
+    EXPECT_EQ(cell(3, 2), memCellText(image[0x12], MemRead, true));
+    EXPECT_EQ(m->MemState[0x12], MemRead);
+
+    // Online: a typed byte goes to the device at once; Enter on an unchanged cell sends it too.
+    m->TB_WrDevOnline->setChecked(true);
+    sim->clearLog();
+    at(3, 2);
+    type("7e");
+    EXPECT_EQ(s8(m->SG_MemDump->EditorText()), "7E");
+    key(Qt::Key_Return);
+    EXPECT_EQ(cell(3, 2), " 7E");
+    EXPECT_EQ(sim->memory(0xA0)[0x12], 0x7E);
+    EXPECT_EQ(m->MemState[0x12], MemRead);  // written: changed bit cleared
+    key(Qt::Key_Return);                    // editor on the unchanged cell
+    key(Qt::Key_Return);
+    EXPECT_EQ(bus('W'), (std::vector<std::string>{",W1,A0S12,7E", ",W1,A0S12,7E"}));
+
+    // Every byte changed, written page by page.
+    for (int i = 0; i < 256; ++i) {
+        m->MemData[i] = uint8_t(255 - i);
+        m->MemState[i] |= MemChanged;
+    }
+    sim->clearLog();
+    m->TB_WriteDevice->trigger();
+    const auto writes = bus('W');
+    ASSERT_EQ(writes.size(), 32u);
+    EXPECT_EQ(writes.front().substr(0, 10), ",W8,A0S00,");
+    EXPECT_EQ(writes.back(), ",W8,A0SF8,07,06,05,04,03,02,01,00");
+    for (uint8_t s : m->MemState) ASSERT_EQ(s & MemChanged, 0);
+    EXPECT_EQ(s8(F_Fortschritt->windowTitle()), "Daten in I²C Baustein schreiben");
+    m->TB_ReadDevice->trigger();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(m->MemData[i], 255 - i) << i;
+    EXPECT_EQ(LinkOpenCount, links);
+    EXPECT_TRUE(messages().empty());
+
+    // Unchanged chunks are skipped unless "write all" is down.
+    sim->clearLog();
+    m->TB_WriteDevice->trigger();
+    EXPECT_TRUE(bus('W').empty());
+    m->TB_WriteAll->setChecked(true);
+    m->TB_WriteDevice->trigger();
+    EXPECT_EQ(bus('W').size(), 32u);
+}
+
+TEST_F(MemoryToolTest, BlockBitsOf24C16AndScrolling) {
+    ASSERT_NO_FATAL_FAILURE(start(2048, 0, 16));
+    sim->clearDevices();
+    sim->addDevice(0xA0, {rafusim::DeviceKind::Eeprom, 2048, 16, 1, 0xFF});
+    std::vector<uint8_t> image(2048);
+    for (int i = 0; i < 2048; ++i) image[i] = uint8_t(i / 256 * 16 + i % 16);
+    sim->setMemory(0xA0, 0, image);
+    m->TB_ReadDevice->trigger();
+    const auto reads = bus('R');
+    ASSERT_EQ(reads.size(), 128u);
+    EXPECT_EQ(reads[16], ",R10,A2S00");
+    EXPECT_EQ(reads[127], ",R10,AESF0");
+    EXPECT_EQ(m->MemData, image);
+    m->MemData[0x7FF] = 0x55;
+    m->MemState[0x7FF] |= MemChanged;
+    sim->clearLog();
+    m->TB_WriteDevice->trigger();
+    EXPECT_EQ(bus('W'),
+              (std::vector<std::string>{",W10,AESF0,70,71,72,73,74,75,76,77,78,79,7A,7B,7C,7D,7E,55"}));
+
+    // Dragging to the end shows the last page; positions between rows round down.
+    m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
+    EXPECT_EQ(m->MemTopOffset, 0x700);
+    EXPECT_EQ(cell(0, 1), "  700");
+    EXPECT_EQ(cell(0, 16), "  7F0");
+    m->SB_DeviceMon->setValue(0x123);
+    EXPECT_EQ(m->MemTopOffset, 0x120);
+    // Tab at the end of row 16 scrolls one row while a further row exists.
+    at(16, 16);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(m->MemTopOffset, 0x130);
+    EXPECT_EQ(m->SG_MemDump->Col(), 1);
+    EXPECT_EQ(m->SG_MemDump->Row(), 16);
+    m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
+    at(16, 16);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(m->MemTopOffset, 0x700);
+    EXPECT_EQ(m->SG_MemDump->Col(), 16);
+}
+
+TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
+    ASSERT_NO_FATAL_FAILURE(start(16, 2));
+    sim->clearDevices();
+    sim->addDevice(0xA0, {rafusim::DeviceKind::Register, 16, 1, 1, 0x00});
+    m->TB_ReadDevice->trigger();
+    auto reads = bus('R');
+    ASSERT_EQ(reads.size(), 16u);
+    EXPECT_EQ(reads[5], ",R1,A0S05");
+    EXPECT_EQ(reads[15], ",R1,A0S0F");
+    m->TB_WriteAll->setChecked(true);
+    m->TB_WriteDevice->trigger();
+    ASSERT_EQ(bus('W').size(), 1u);
+    EXPECT_EQ(bus('W')[0].substr(0, 10), ",W10,A0S00");
+    EXPECT_EQ(bus('W')[0].size(), 10u + 16 * 3);
+
+    // Capacity 20: a 16-byte chunk and a 4-byte one; cells past the end cannot be selected.
+    m->hide();
+    ProjectSettings.MemBytes = 20;
+    ProjectSettings.MemType = 1;
+    m->show();
+    sim->clearLog();
+    m->TB_ReadDevice->trigger();
+    EXPECT_EQ(bus('R'), (std::vector<std::string>{",R10,A0S00", ",R4,A0S10"}));
+    at(4, 2);
+    key(Qt::Key_Right);
+    EXPECT_EQ(m->SG_MemDump->Col(), 4);
+    key(Qt::Key_Down);
+    EXPECT_EQ(m->SG_MemDump->Row(), 2);
+}
+
+TEST_F(MemoryToolTest, DeviceFailureMessages) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    const int links = LinkOpenCount;
+    const std::vector<uint8_t> before = m->MemData;
+    sim->setAddressStatus(0xA0, "01");
+    m->TB_ReadDevice->trigger();
+    auto msgs = messages();
+    ASSERT_EQ(msgs.size(), 16u);  // a read goes on after a failed chunk
+    EXPECT_EQ(msgs[0].text, kNoAck);
+    EXPECT_EQ(msgs[0].x, m->x() + 150);
+    EXPECT_EQ(msgs[0].y, m->y() + 150);
+    EXPECT_EQ(m->MemData, before);
+    EXPECT_EQ(m->MemState[0], MemNeverRead);
+    asked.clear();
+    m->TB_WriteAll->setChecked(true);
+    m->TB_WriteDevice->trigger();
+    ASSERT_EQ(messages().size(), 1u);  // a write stops at its first failure
+    EXPECT_EQ(messages()[0].text, kNoAck);
+
+    sim->setAddressStatus(0xA0, "");
+    sim->failNextBus("02", 1);
+    asked.clear();
+    m->TB_WriteDevice->trigger();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "Schreiben des Bausteines fehlgeschlagen!");
+
+    // No valid reply: one message and the transfer ends; a reply that is no number: the
+    // conversion error leaves the handler, with the link and the progress dialog released.
+    sim->setReplyHandler([](const std::string& t) -> std::optional<std::string> {
+        if (t.rfind(",R", 0) == 0) return std::string(",x");
+        return std::nullopt;
+    });
+    asked.clear();
+    m->ReadMemoryRange(0, 255);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, kLinkFailed);
+    sim->setReplyHandler([](const std::string& t) -> std::optional<std::string> {
+        if (t.rfind(",R", 0) == 0) return std::string(",rZZ");
+        return std::nullopt;
+    });
+    EXPECT_THROW(m->ReadMemoryRange(0, 255), EConvertError);
+    EXPECT_EQ(LinkOpenCount, links);
+    EXPECT_FALSE(F_Fortschritt->isVisible());
+}
+
+TEST_F(MemoryToolTest, GridEditingRules) {
+    ASSERT_NO_FATAL_FAILURE(start(128));
+    EXPECT_EQ(cell(0, 8), "   70");
+    EXPECT_EQ(cell(0, 9), "");
+    m->SB_DeviceMon->setValue(50);
+    EXPECT_EQ(m->MemTopOffset, 0);
+    EXPECT_EQ(m->SB_DeviceMon->value(), 0);
+    // Typing keeps a number of at most 255 (hex without prefix); other letters are dropped.
+    at(1, 1);
+    type("1fG");
+    type("F");
+    EXPECT_EQ(s8(m->SG_MemDump->EditorText()), "1F");
+    key(Qt::Key_Tab);  // leaving the cell commits it
+    EXPECT_EQ(m->MemData[0], 0x1F);
+    EXPECT_EQ(m->MemState[0], MemChanged);
+    EXPECT_EQ(cell(1, 1), " 1F");
+    EXPECT_EQ(m->SG_MemDump->Col(), 2);
+    // Tab at the end of row 5 goes on at the start of row 6.
+    at(16, 5);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(m->SG_MemDump->Row(), 6);
+    EXPECT_EQ(m->SG_MemDump->Col(), 1);
+    // Esc puts back the buffer's value, formatted even for a byte missing from the last read.
+    m->MemState[0x50] = MemMissing;
+    m->MemData[0x50] = 0x42;
+    m->ShowMemoryPage();
+    EXPECT_EQ(cell(1, 6), " //");
+    type("9");
+    key(Qt::Key_Escape);
+    EXPECT_EQ(cell(1, 6), " 42");
+    EXPECT_EQ(m->MemState[0x50], MemMissing);
+    // Leaving a " //" cell commits nothing and raises nothing.
+    m->ShowMemoryPage();
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(m->MemState[0x50], MemMissing);
+
+    // Clear on the fresh image marks every byte changed; hide and show start again.
+    m->TB_WrDevOnline->setChecked(true);
+    m->TB_ClearClick();
+    EXPECT_FALSE(m->TB_WrDevOnline->isChecked());
+    for (uint8_t s : m->MemState) EXPECT_TRUE(s & MemChanged);
+    m->hide();
+    EXPECT_FALSE(w->miMemTool->isChecked());
+    ProjectSettings.MemHex = 0;
+    m->show();
+    EXPECT_TRUE(w->miMemTool->isChecked());
+    EXPECT_EQ(cell(1, 1), " ..");
+    EXPECT_EQ(cell(17, 1), " ----------------");
+    EXPECT_EQ(cell(16, 0), " 15");
+}
+
+TEST_F(MemoryToolTest, ClearAfterAllFFReadMarksNothing) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    m->TB_ReadDevice->trigger();
+    m->SB_DeviceMon->setValue(0);
+    m->TB_ClearClick();
+    for (uint8_t s : m->MemState) ASSERT_EQ(s, MemRead);
+}
+
+TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    const std::string file = dir + "Speicher.bin";
+    // Save a never-read image: 256 bytes of 0xFF; the old file is kept as the backup.
+    writeFile(file, "old");
+    answers.push_back({dialogs::mrOk, file});
+    m->TB_WriteFileClick();
+    EXPECT_EQ(asked.back().filter, "Speicherinhalt|*.BIN");
+    EXPECT_EQ(asked.back().value, "Speicher.bin");
+    EXPECT_EQ(readAll(file), QByteArray(256, char(0xFF)));
+    EXPECT_EQ(readAll(dir + "Speicher.~bin"), QByteArray("old"));
+    EXPECT_EQ(m->MemLastDir, dir);
+    for (uint8_t s : m->MemState) ASSERT_EQ(s, MemNeverRead);
+
+    // A longer file fills the whole buffer from its start.
+    QByteArray longer(300, 0);
+    for (int i = 0; i < 300; ++i) longer[i] = char(i % 251);
+    writeFile(dir + "long.bin", longer);
+    answers.push_back({dialogs::mrOk, dir + "long.bin"});
+    std::string devLabel, fileLabel, countText;
+    answerTransfer(true, [&] {
+        devLabel = s8(F_BinZielDlg->L_DevBytes->text());
+        fileLabel = s8(F_BinZielDlg->L_FileBytes->text());
+        countText = s8(F_BinZielDlg->LE_Bytes->text());
+    });
+    m->SB_DeviceMon->setValue(0);
+    m->TB_WrDevOnline->setChecked(true);
+    m->TB_ReadFileClick();
+    EXPECT_EQ(devLabel, "100");
+    EXPECT_EQ(fileLabel, "12C");
+    EXPECT_EQ(countText, "100");
+    EXPECT_EQ(m->MemData[255], uint8_t(255 % 251));
+    EXPECT_EQ(m->MemState[255], MemChanged);
+    EXPECT_FALSE(m->TB_WrDevOnline->isChecked());
+    EXPECT_EQ(cell(2, 1), " 01");
+
+    // A shorter file at buffer offset 0x10 leaves the bytes behind it alone; labels "05".
+    writeFile(dir + "short.bin", QByteArray("\x11\x22\x33\x44\x55", 5));
+    answers.push_back({dialogs::mrOk, dir + "short.bin"});
+    answerTransfer(true, [&] {
+        fileLabel = s8(F_BinZielDlg->L_FileBytes->text());
+        F_BinZielDlg->LE_BufferOffset->setText("10");
+        F_BinZielDlg->LE_BufferOffsetExit();
+        countText = s8(F_BinZielDlg->LE_Bytes->text());
+    });
+    m->TB_ReadFileClick();
+    EXPECT_EQ(fileLabel, "05");
+    EXPECT_EQ(countText, "5");
+    EXPECT_EQ(m->MemData[0x10], 0x11);
+    EXPECT_EQ(m->MemData[0x14], 0x55);
+    EXPECT_EQ(m->MemData[0x15], uint8_t(0x15));
+    EXPECT_EQ(m->MemState[0x15], MemChanged);
+
+    // An empty file moves nothing, even with an offset typed behind its end; Cancel changes nothing.
+    writeFile(dir + "empty.bin", QByteArray());
+    const std::vector<uint8_t> image = m->MemData;
+    answers.push_back({dialogs::mrOk, dir + "empty.bin"});
+    answerTransfer(true, [&] {
+        QTest::keyClicks(F_BinZielDlg->LE_FileOffset, "1");
+        F_BinZielDlg->LE_FileOffsetExit();
+        countText = s8(F_BinZielDlg->LE_Bytes->text());
+    });
+    m->TB_ReadFileClick();
+    EXPECT_EQ(countText, "0");
+    EXPECT_EQ(m->MemData, image);
+    answers.push_back({dialogs::mrOk, dir + "short.bin"});
+    answerTransfer(false);
+    m->TB_ReadFileClick();
+    EXPECT_EQ(m->MemData, image);
+    asked.clear();
+    m->TB_ReadFileClick();  // the file dialog cancelled
+    EXPECT_EQ(m->MemFileName, dir + "short.bin");
+    answers.push_back({dialogs::mrOk, dir + "missing.bin"});
+    m->TB_ReadFileClick();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages().back().text, dir + "missing.bin konnte nicht geöffnet werden.");
+    answers.push_back({dialogs::mrOk, dir + "nofolder/x.bin"});
+    m->TB_WriteFileClick();
+    EXPECT_EQ(messages().back().text, "Binärdatei konnte nicht geöffnet werden");
+}
+
+TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
+    ASSERT_NO_FATAL_FAILURE(start(256, 0, 8, false));
+    // Decimal cells: typing 300 leaves 30.
+    at(1, 1);
+    type("300");
+    EXPECT_EQ(s8(m->SG_MemDump->EditorText()), "30");
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemData[0], 30);
+    EXPECT_EQ(cell(1, 1), " 30");
+    EXPECT_EQ(cell(0, 16), "  240");
+    F_BinZielDlg->L_DevBytes->setText("256");
+    F_BinZielDlg->L_FileBytes->setText("1000");
+    F_BinZielDlg->LE_FileOffset->setText("0");
+    F_BinZielDlg->LE_BufferOffset->setText("0");
+    F_BinZielDlg->show();
+    ASSERT_NO_FATAL_FAILURE(activate(F_BinZielDlg));
+    EXPECT_EQ(s8(F_BinZielDlg->LE_Bytes->text()), "256");
+    F_BinZielDlg->LE_BufferOffset->setFocus();
+    F_BinZielDlg->LE_BufferOffset->selectAll();
+    QTest::keyClicks(F_BinZielDlg->LE_BufferOffset, "300");
+    EXPECT_EQ(s8(F_BinZielDlg->LE_BufferOffset->text()), "30");
+    QTest::keyClick(F_BinZielDlg->LE_BufferOffset, Qt::Key_Return);  // Enter closes nothing
+    QTest::keyClick(F_BinZielDlg->LE_BufferOffset, Qt::Key_Escape);
+    EXPECT_TRUE(F_BinZielDlg->isVisible());
+    QTest::keyClick(F_BinZielDlg->LE_BufferOffset, Qt::Key_Tab);
+    EXPECT_EQ(F_BinZielDlg->BinBufferOffset, 30);
+    EXPECT_EQ(s8(F_BinZielDlg->LE_Bytes->text()), "226");
+    F_BinZielDlg->LE_Bytes->selectAll();
+    QTest::keyClick(F_BinZielDlg->LE_Bytes, Qt::Key_Backspace);
+    EXPECT_EQ(s8(F_BinZielDlg->LE_Bytes->text()), "");
+    QTest::keyClick(F_BinZielDlg->LE_Bytes, Qt::Key_Tab);
+    EXPECT_EQ(s8(F_BinZielDlg->LE_Bytes->text()), "0");
+    F_BinZielDlg->close();
+    EXPECT_EQ(F_BinZielDlg->result(), 2);
+}
+
+TEST_F(MemoryToolTest, MenuCommandAndForms) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    m->move(140, 160);
+    EXPECT_TRUE(w->formVisible(ProjectFileHost::MemoryForm));
+    EXPECT_EQ(w->formLeft(ProjectFileHost::MemoryForm), m->x());
+    w->miMemToolClick();  // checked: the menu command hides
+    EXPECT_FALSE(m->isVisible());
+    EXPECT_FALSE(w->miMemTool->isChecked());
+    EXPECT_FALSE(w->formVisible(ProjectFileHost::MemoryForm));
+    w->miMemToolClick();
+    EXPECT_TRUE(m->isVisible());
+    m->close();  // the close box releases the image
+    EXPECT_FALSE(w->miMemTool->isChecked());
+    EXPECT_EQ(m->capacity(), 0);
+}
+
+}  // namespace
+}  // namespace kevotest

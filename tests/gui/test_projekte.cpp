@@ -1,0 +1,194 @@
+// The project commands: New, Open, Save and Save as with their questions, the name checks,
+// the replace and folder rules, on real files in a temporary program folder.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
+
+#include "mainwindow_fixture.h"
+
+using namespace kevotest;
+using namespace dialogs;
+
+namespace {
+
+KEVO_TEST_APPLICATION(KevoApplication);
+
+bool exists(const std::string& p) {
+    return QFileInfo::exists(q(p));
+}
+
+class ProjectsTest : public MainWindowTest {
+  protected:
+    std::string data;  // ProjectDir
+
+    void start() {
+        offlineStart();
+        data = w->ProjectDir;
+        ASSERT_TRUE(SaveProjectFile("", *w));  // the default project's settings
+    }
+    // A modified log of five pairs in the store and the trace.
+    void record() {
+        for (auto t : {telegram({0xA0, 0x00, 0x11}), telegram({0xA1, 0x3F})})
+            for (size_t i = 0; i < t.size(); i += 2) captureStore()->AppendBusEvent(t[i], t[i + 1]);
+        DecodeTrace(0);
+        w->DocFlags |= DocLogModified;
+    }
+    void newProject(const std::string& name) {
+        answers = {{mrOk, name}};
+        w->miNewProjekt->trigger();
+    }
+};
+
+TEST_F(ProjectsTest, NewSavesSilentlyThenAsksBecauseOfTheLogAndCreatesTheProject) {
+    start();
+    record();
+    w->DocFlags |= DocProjectModified;
+    ProjectSettings.MasterClockHz = 250000;  // auto-saved into the default project, read back
+    answers = {{mrNo, {}}, {mrOk, "alpha"}};
+    w->TB_NewProjekt->trigger();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].text, "Änderungen nicht gespeichert!  Dateien speichern?");
+    EXPECT_EQ(asked[0].buttons, unsigned(mbYes | mbNo | mbCancel));
+    EXPECT_EQ(asked[0].x, askedAt[0].x() + 150);
+    EXPECT_EQ(asked[1].caption + "|" + asked[1].text, "Neues Projekt anlegen|Projektname: ");
+    EXPECT_EQ(ProjectSettings.MasterClockHz, 250000);
+    EXPECT_NE(readAll(data + "alpha.kvo").indexOf("KEVO Projekt V1.0"), -1);
+    EXPECT_EQ(ProjectSettings.DataDir, data + "alpha/");
+    EXPECT_TRUE(QFileInfo(q(data + "alpha")).isDir());
+    EXPECT_EQ(traceText(), "");
+    EXPECT_EQ(w->DocFlags, 0);
+    EXPECT_FALSE(w->miSaveProj->isEnabled());
+    EXPECT_EQ(panel(4), " Projekt: [alpha.kvo]");
+}
+
+TEST_F(ProjectsTest, NameQueryRefusesEmptyAndInvalidNamesAndCancelLeavesTheDefaultProject) {
+    start();
+    ProjectSettings.AutoSaveProject = 0;
+    ProjectSettings.MasterClockHz = 123000;  // not saved: the default project's value comes back
+    record();
+    answers = {{mrNo, {}}, {mrOk, ""}, {mrOk, "a.b"}, {mrRetry, {}}, {mrOk, "a.b"}, {mrCancel, {}}};
+    w->miNewProjekt->trigger();
+    ASSERT_EQ(asked.size(), 6u);
+    EXPECT_EQ(asked[2].value, "");
+    EXPECT_EQ(asked[3].text,
+              "Ungültige(s) Zeichen im Projektnamen.\n Nicht zulässig sind: \\ / : * ? \" < > |. ");
+    EXPECT_EQ(asked[3].buttons, unsigned(mbRetry | mbCancel));
+    EXPECT_EQ(asked[4].value, "a.b");  // Retry shows the name again
+    EXPECT_EQ(ProjectSettings.MasterClockHz, 100000);
+    EXPECT_EQ(traceText(), "");
+    EXPECT_EQ(panel(4), "Projekt: [Default]");
+
+    // A project directory that is gone: the error box, and still the default project.
+    w->ProjectDir = dir + "gone/";
+    asked.clear();
+    newProject("p");
+    EXPECT_EQ(messages().at(0).text, "Projektdatei konnte nicht geschrieben werden");
+    EXPECT_EQ(panel(4), "Projekt: [Default]");
+}
+
+TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
+    start();
+    const std::string old = data + "beta/";
+    QDir().mkpath(q(old + "sub"));
+    QDir().mkpath(q(dir + "outside"));
+    writeFile(data + "beta.kvo", "[Version]\r\nPC=alt\r\n");
+    for (const char* f : {"I2CWatch.i2p", "I2CWatch.rtf", ".hidden", "readonly.i2p", "sub/x.i2p"})
+        writeFile(old + f, "x");
+    writeFile(dir + "outside/keep", "x");
+    ::chmod((old + "readonly.i2p").c_str(), 0444);
+    ASSERT_EQ(::symlink((dir + "outside/keep").c_str(), (old + "link").c_str()), 0);
+
+    // No asks again, Cancel creates nothing.
+    answers = {{mrOk, "beta"}, {mrNo, {}}, {mrOk, "beta"}, {mrCancel, {}}};
+    w->miNewProjekt->trigger();
+    ASSERT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[1].text, "Projekt existiert bereits!\nSoll es ersetzt werden?");
+    EXPECT_EQ(asked[2].value, "beta");
+    EXPECT_EQ(readAll(data + "beta.kvo"), "[Version]\r\nPC=alt\r\n");
+    EXPECT_TRUE(exists(old + "I2CWatch.i2p"));
+    EXPECT_EQ(w->ProjectPath, "");
+
+    answers = {{mrOk, "beta"}, {mrYes, {}}};
+    w->miNewProjekt->trigger();
+    EXPECT_NE(readAll(data + "beta.kvo").indexOf("KEVO Projekt V1.0"), -1);
+    EXPECT_FALSE(exists(old + "I2CWatch.i2p") || exists(old + "I2CWatch.rtf"));
+    for (const char* f : {".hidden", "readonly.i2p", "sub/x.i2p", "link"}) EXPECT_TRUE(exists(old + f)) << f;
+    EXPECT_TRUE(exists(dir + "outside/keep"));
+    EXPECT_EQ(ProjectSettings.DataDir, old);
+}
+
+TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
+    start();
+    newProject("one");
+    ProjectSettings.AutoSaveProject = 0;  // the new project took the default's setting
+    const QSize size = w->size();
+    ProjectSettings.MasterClockHz = 400000;
+    w->resize(size.width() + 60, size.height() + 40);
+    ASSERT_TRUE(waitFor([&] { return (w->DocFlags & DocProjectModified) != 0; }));
+    w->miSaveProjClick();  // saves the new size and clock
+    EXPECT_FALSE(w->miSaveProj->isEnabled());
+    ProjectSettings.MasterClockHz = 100000;
+    w->resize(size);
+    ASSERT_TRUE(waitFor([&] { return (w->DocFlags & DocProjectModified) != 0; }));
+
+    // Only the log is modified: no question; Cancel in the file dialog still clears the flags.
+    record();
+    w->DocFlags &= ~DocProjectModified;
+    asked.clear();
+    w->miOpenProj->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].filter, "Parvelo/Monitor-Projekt|*.kvo");
+    EXPECT_EQ(asked[0].initialDir, data);
+    EXPECT_EQ(w->DocFlags, 0);
+    EXPECT_NE(traceText().find("»A1 3F«"), std::string::npos);
+
+    // The stored size differs: the window follows it and the project counts as modified.
+    answers = {{mrOk, data + "one.kvo"}};
+    w->miOpenProj->trigger();
+    EXPECT_EQ(ProjectSettings.MasterClockHz, 400000);
+    EXPECT_TRUE(waitFor([&] { return panel(4) == " Projekt: *[one.kvo]" && w->miSaveProj->isEnabled(); }));
+}
+
+TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
+    start();
+    newProject("own");
+    record();
+    ProjectSettings.LogAutoSave = 1;
+    // Under its own name the project's folder keeps its logs.
+    writeFile(data + "own/keep.i2p", "x");
+    asked.clear();
+    answers = {{mrOk, data + "own.kvo"}};
+    w->miSaveProjAs->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].filter, "Parvelo/Analyzer-Projekt|*.kvo");
+    EXPECT_EQ(asked[0].value, data + "own.kvo");
+    EXPECT_TRUE(exists(data + "own/keep.i2p"));
+
+    // Another project's folder is emptied and reused; the log goes into it.
+    QDir().mkpath(q(data + "gamma"));
+    writeFile(data + "gamma/old.i2p", "x");
+    writeFile(data + "other.kvo", "x");
+    w->DocFlags |= DocLogModified;
+    answers = {{mrOk, data + "gamma"}};
+    w->miSaveProjAs->trigger();
+    EXPECT_EQ(w->ProjectPath, data + "gamma.kvo");
+    EXPECT_FALSE(exists(data + "gamma/old.i2p"));
+    EXPECT_EQ(readAll(data + "gamma/I2CWatch.i2p").size(), 10);
+    EXPECT_EQ(w->DocFlags, 0);
+    EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
+
+    // A nameless ".kvo" empties nothing; another directory is the log folder itself.
+    answers = {{mrOk, data + ".kvo"}};
+    w->miSaveProjAs->trigger();
+    EXPECT_TRUE(exists(data + "other.kvo"));
+    QDir().mkpath(q(dir + "elsewhere"));
+    writeFile(dir + "elsewhere/mine.i2p", "x");
+    answers = {{mrOk, dir + "elsewhere/p.kvo"}};
+    w->miSaveProjAs->trigger();
+    EXPECT_EQ(ProjectSettings.DataDir, dir + "elsewhere/");
+    EXPECT_TRUE(exists(dir + "elsewhere/mine.i2p") && exists(dir + "elsewhere/I2CWatch.i2p"));
+    EXPECT_FALSE(exists(dir + "elsewhere/p"));
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+// The address-scan tool on the offscreen platform against the simulated bus: the scan with its
+// clock, retries and progress, the address lists, and the hand-over to the telegram tool.
+#include <QComboBox>
+#include <QListWidget>
+#include <QProgressBar>
+
+#include "configfile.h"
+#include "tools_fixture.h"
+
+KEVO_TEST_APPLICATION(KevoApplication);
+
+using namespace kevotest;
+
+namespace {
+
+class ScanToolTest : public ToolWindowTest {
+  protected:
+    TF_ScanTool* t = nullptr;
+
+    void SetUp() override {
+        ToolWindowTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(start());
+        t = F_ScanTool;
+        w->TB_ScanTool->trigger();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(t));
+        sim->clearLog();
+    }
+
+    std::vector<std::string> found() const {
+        std::vector<std::string> out;
+        for (int i = 0; i < t->LB_DeviceList->count(); ++i)
+            out.push_back(s8(t->LB_DeviceList->item(i)->text()));
+        return out;
+    }
+    void choose(QComboBox* box, const QString& text) {
+        const int i = box->findText(text);
+        ASSERT_GE(i, 0) << s8(text);
+        box->setCurrentIndex(i);
+        emit box->activated(i);  // as the user's choice
+    }
+    void scan() {
+        const int count = LinkOpenCount;
+        t->TB_Scan->trigger();
+        EXPECT_EQ(LinkOpenCount, count);
+        EXPECT_FALSE(F_Fortschritt->isVisible());
+    }
+};
+
+}  // namespace
+
+TEST_F(ScanToolTest, ScansTheWholeRangeAtItsClockAndRestoresTheMasterClock) {
+    EXPECT_TRUE(w->miScanTool->isChecked());
+    EXPECT_EQ(t->windowTitle(), "I²C Bus Adress-Scan");
+    std::vector<int> progress;
+    QObject::connect(F_Fortschritt->PB_Fortschritt, &QProgressBar::valueChanged,
+                     [&progress](int v) { progress.push_back(v); });
+    scan();
+    EXPECT_EQ(found(), (std::vector<std::string>{"0x90", "0xA0", "0xA4", "0xAE"}));
+    EXPECT_EQ(F_Fortschritt->windowTitle(), "I²C Adress-Scan");
+
+    // The clock divisor of 100 kHz at 24 MHz, one probe per address, then the configuration.
+    const std::vector<std::string> tel = sim->receivedTelegrams();
+    auto clock = std::find(tel.begin(), tel.end(), "0T002F");
+    ASSERT_NE(clock, tel.end());
+    EXPECT_EQ(*(clock + 1), ",W00,10,");
+    EXPECT_EQ(sim->busLog().size(), 112u);
+    EXPECT_EQ(tel.back().substr(0, 2), "0L");
+    EXPECT_EQ(ProjectSettings.MasterClockHz, 100000);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), 99);
+
+    // A second scan appends.
+    scan();
+    EXPECT_EQ(found().size(), 8u);
+    t->TB_Clear->trigger();
+    EXPECT_TRUE(found().empty());
+}
+
+TEST_F(ScanToolTest, StatusEightIsTriedThreeTimes) {
+    choose(t->CB_vonAdresse, "0xA0");
+    choose(t->CB_bisAdresse, "0xA4");
+    sim->setAddressStatus(0xA0, "08", 2);  // third try answers
+    sim->setAddressStatus(0xA4, "08", 3);  // never within three tries
+    scan();
+    EXPECT_EQ(found(), std::vector<std::string>{"0xA0"});
+    EXPECT_EQ(sim->busLog().size(), 3u + 1u + 3u);
+
+    // A status that is no number reaches the event loop's box; link and clock are put right first.
+    sim->setReply(",W00,A0,", ",wXY");
+    scan();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(sim->receivedTelegrams().back().substr(0, 2), "0L");
+}
+
+TEST_F(ScanToolTest, ClockListAndAddressListsFollowTheirRules) {
+    EXPECT_EQ(t->CB_MClk->count(), 55);
+    EXPECT_EQ(t->CB_MClk->currentText(), "100 kHz");
+    choose(t->CB_MClk, "400 kHz");
+    EXPECT_EQ(t->ScanClockDivider, 11u);
+    EXPECT_EQ(ProjectSettings.MasterClockHz, 100000) << "the scan's clock is never stored";
+    choose(t->CB_vonAdresse, "0xA0");
+    choose(t->CB_bisAdresse, "0xA0");
+    scan();
+    EXPECT_NE(std::find(sim->receivedTelegrams().begin(), sim->receivedTelegrams().end(), "0T000B"),
+              sim->receivedTelegrams().end());
+    EXPECT_EQ(sim->busLog(), std::vector<std::string>{",W00,A0,"});
+    EXPECT_EQ(found(), std::vector<std::string>{"0xA0"});
+    EXPECT_EQ(sim->busClockDivisor(), 0x2F) << "the master clock is back";
+
+    // From 0x80: the to-list runs 0x80..0xEE and keeps ScanTo chosen.
+    choose(t->CB_bisAdresse, "0xEE");
+    choose(t->CB_vonAdresse, "0x80");
+    EXPECT_EQ(ProjectSettings.ScanFrom, 0x80);
+    EXPECT_EQ(t->CB_bisAdresse->itemText(0), "0x80");
+    EXPECT_EQ(t->CB_bisAdresse->count(), 56);
+    EXPECT_EQ(t->CB_bisAdresse->currentText(), "0xEE");
+
+    // A 36 MHz adapter: 80 clocks; the divisor follows the master clock again at each show.
+    t->hide();
+    EXPECT_FALSE(w->miScanTool->isChecked());
+    DeviceInfo.SystemClock = 36000000;
+    t->show();
+    EXPECT_EQ(t->CB_MClk->count(), 80);
+    EXPECT_EQ(t->ScanClockDivider, 71u);
+}
+
+TEST_F(ScanToolTest, DoubleClickHandsTheAddressToTheVisibleTelegramTool) {
+    choose(t->CB_vonAdresse, "0x90");
+    choose(t->CB_bisAdresse, "0x90");
+    scan();
+    ASSERT_EQ(found(), std::vector<std::string>{"0x90"});
+    t->LB_DeviceList->setCurrentRow(0);
+    t->LB_DeviceListDblClick();  // the telegram tool is hidden: nothing happens
+    EXPECT_EQ(ProjectSettings.BusDevAddr, 160);
+
+    w->TB_BusTool->trigger();
+    ASSERT_TRUE(F_BusTool->isVisible());
+    t->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(t));
+    const QRect r = t->LB_DeviceList->visualItemRect(t->LB_DeviceList->item(0));
+    QTest::mouseClick(t->LB_DeviceList->viewport(), Qt::LeftButton, {},
+                      r.center());  // the press a double click follows
+    QTest::mouseDClick(t->LB_DeviceList->viewport(), Qt::LeftButton, {}, r.center());
+    EXPECT_EQ(F_BusTool->E_DevAdr->text(), "0x90");
+    EXPECT_EQ(ProjectSettings.BusDevAddr, 0x90);
+
+    // Positions and visibility reach the project file through the main window.
+    t->move(300, 200);
+    ASSERT_TRUE(SaveProjectFile(w->ProjectDir + "p.kvo", *w));
+    t->hide();
+    F_BusTool->hide();
+    LoadProjectFile(w->ProjectDir + "p.kvo", *w);
+    EXPECT_EQ(t->pos(), QPoint(300, 200));
+    EXPECT_TRUE(w->miScanTool->isChecked());
+    EXPECT_TRUE(w->miBusTool->isChecked());
+}
