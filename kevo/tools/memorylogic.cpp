@@ -114,7 +114,7 @@ std::string memWriteTelegram(const std::string& addressPart, const std::uint8_t*
 }
 
 int memReplyStatus(const std::string& reply, char echo) {
-    if (reply.size() < 2 || reply[0] != ',' || reply[1] != echo) return -1;
+    if (reply.size() < 2 || reply[0] != ',' || reply[1] != echo) return MemNoEcho;
     return StrToInt(reply.substr(2, 2));
 }
 

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 // State byte of each data byte.
@@ -64,8 +65,10 @@ std::string memReadTelegram(int n, const std::string& addressPart);
 // ",W" + hex(n) + "," + address part + "," + HH for each of the n bytes.
 std::string memWriteTelegram(const std::string& addressPart, const std::uint8_t* data, int n);
 
-// The status of a read (echo 'r') or write ('w') reply: -1 when the reply does not begin with
-// "," + echo; else characters 3 and 4 as a decimal number (EConvertError when they are not).
+// The status of a read (echo 'r') or write ('w') reply: MemNoEcho when the reply does not begin
+// with "," + echo; else characters 3 and 4 as a decimal number (EConvertError when they are not).
+// A status such as "-1" is a number like any other (a failed transfer), never the missing echo.
+constexpr int MemNoEcho = std::numeric_limits<int>::min();
 int memReplyStatus(const std::string& reply, char echo);
 // Stores the bytes of a successful read reply for n bytes at data/state: each byte found gets
 // its value and state 1, each byte the reply lacks state 0x80 (its data stays).

@@ -254,7 +254,7 @@ void TF_MemoryTool::CommitMemoryCell() {
         ComQuery(memWriteTelegram(memAddressPart(s.MemDevAddr, s.MemTwoSubBytes != 0, p), &b, 1));
     ComClose();
     const int status = memReplyStatus(reply, 'w');
-    if (status < 0)
+    if (status == MemNoEcho)
         deviceMessage(kLinkFailed);
     else if (status == 0 && p < capacity())
         MemState[p] &= static_cast<std::uint8_t>(~MemChanged);
@@ -308,7 +308,7 @@ void TF_MemoryTool::ReadMemoryRange(int from, int to) {
         const std::string reply =
             ComQuery(memReadTelegram(n, memAddressPart(s.MemDevAddr, s.MemTwoSubBytes != 0, p)));
         const int status = memReplyStatus(reply, 'r');
-        if (status < 0) {
+        if (status == MemNoEcho) {
             deviceMessage(kLinkFailed);
             return;
         }
@@ -340,7 +340,7 @@ void TF_MemoryTool::WriteMemoryRange(int from, int to) {
                 memWriteTelegram(memAddressPart(s.MemDevAddr, s.MemTwoSubBytes != 0, p), &MemData[p], n));
             const int status = memReplyStatus(reply, 'w');
             if (status != 0) {
-                deviceMessage(status < 0 ? kLinkFailed : status == 1 ? kNoAck : kWriteFailed);
+                deviceMessage(status == MemNoEcho ? kLinkFailed : status == 1 ? kNoAck : kWriteFailed);
                 return;
             }
             for (int i = 0; i < n; ++i) MemState[p + i] &= static_cast<std::uint8_t>(~MemChanged);

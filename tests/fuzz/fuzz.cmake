@@ -10,3 +10,6 @@ kevo_add_fuzz_target(adapter_replies SOURCES ${_fz}/fuzz_adapter_replies.cpp LIB
 kevo_add_fuzz_target(log_decoder SOURCES ${_fz}/fuzz_log_decoder.cpp LIBS kevo_monitor)
 kevo_add_fuzz_target(log_limits SOURCES ${_fz}/fuzz_log_decoder.cpp LIBS kevo_monitor)
 target_compile_definitions(fuzz_log_limits PRIVATE KEVO_FUZZ_LOG_LIMITS)
+kevo_add_fuzz_target(tool_replies SOURCES ${_fz}/fuzz_tool_replies.cpp LIBS kevo_tools rafusim_core)
+target_include_directories(fuzz_tool_replies PRIVATE ${PROJECT_SOURCE_DIR}/sim)
+kevo_add_fuzz_target(memory_load SOURCES ${_fz}/fuzz_memory_load.cpp LIBS kevo_tools)

@@ -1,8 +1,8 @@
 // A device the user may not open, for tests that run as root: the device's mode is set to
-// 000 and, while the object lives, the calling thread gives up its right to override file
-// permissions (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH in the effective set only, so they come
-// back). Any open of the device on this thread then fails with EACCES, as for a user outside
-// the device's group. Without root the mode alone does it.
+// 000 (or the mode given: 0555 makes a folder read-only) and, while the object lives, the calling thread
+// gives up its right to override file permissions (CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH in the effective set
+// only, so they come back). Any open of the device on this thread then fails with EACCES, as for a user
+// outside the device's group. Without root the mode alone does it.
 #pragma once
 
 #include <linux/capability.h>
@@ -16,9 +16,9 @@ namespace kevosupport {
 
 class DeviceAccessDenied {
   public:
-    explicit DeviceAccessDenied(const std::string& device) : device_(device) {
+    explicit DeviceAccessDenied(const std::string& device, mode_t mode = 0) : device_(device) {
         struct stat st;
-        if (stat(device.c_str(), &st) != 0 || chmod(device.c_str(), 0) != 0) return;
+        if (stat(device.c_str(), &st) != 0 || chmod(device.c_str(), mode) != 0) return;
         mode_ = st.st_mode & 07777;
         if (capget(saved_)) {
             __user_cap_data_struct dropped[2] = {saved_[0], saved_[1]};

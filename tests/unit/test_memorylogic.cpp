@@ -103,9 +103,10 @@ TEST(MemoryLogic, ReplyStatus) {
     EXPECT_EQ(memReplyStatus(",r00,12", 'r'), 0);
     EXPECT_EQ(memReplyStatus(",w01", 'w'), 1);
     EXPECT_EQ(memReplyStatus(",w08", 'w'), 8);
-    EXPECT_EQ(memReplyStatus("", 'r'), -1);
-    EXPECT_EQ(memReplyStatus(",w00", 'r'), -1);
-    EXPECT_EQ(memReplyStatus("r00", 'r'), -1);
+    EXPECT_EQ(memReplyStatus("", 'r'), MemNoEcho);
+    EXPECT_EQ(memReplyStatus(",w00", 'r'), MemNoEcho);
+    EXPECT_EQ(memReplyStatus("r00", 'r'), MemNoEcho);
+    EXPECT_EQ(memReplyStatus(",r-1", 'r'), -1);  // a status, not a missing echo
     for (const char* bad : {",rxy", ",r", ",r0,"})
         EXPECT_THROW(memReplyStatus(bad, 'r'), EConvertError) << bad;
 }

@@ -1,0 +1,324 @@
+// Faults the program survives, with the real windows, the simulator on a pty and real files:
+// the adapter vanishes during a recording, a memory read and a scan; the disk fills while a
+// log, a memory image or a project is saved; the project folder is read-only or deleted.
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <QListWidget>
+#include <filesystem>
+#include <map>
+#include <optional>
+
+#include "accessdenied.h"
+#include "binzieldlg.h"
+#include "capturestore.h"
+#include "configfile.h"
+#include "docflags.h"
+#include "memorylogic.h"
+#include "memorytool.h"
+#include "numbertext.h"
+#include "tools_fixture.h"
+
+KEVO_TEST_APPLICATION(KevoApplication);
+
+namespace kevotest {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kLinkFailed = "Datenübertragung fehlgeschlagen!\nVerbindung prüfen.";
+const char* const kLogFailed =
+    "Unbekannter Systemfehler!\nProtokolldateien konnten nicht gespeichert werden.";
+const char* const kLogNotCreated = "Binäre Protokolldatei konnte nicht geöffnet werden";
+const char* const kImageFailed = "Unbekannter Systemfehler!\nDateie konnte nicht gespeichert werden.";
+const char* const kImageNotCreated = "Binärdatei konnte nicht geöffnet werden";
+const char* const kProjectFailed = "Projektdatei konnte nicht geschrieben werden";
+
+// A full disk: no file of this process may grow beyond `bytes` while the object lives; the
+// write that would cross the limit fails with EFBIG instead of raising SIGXFSZ.
+class DiskFull {
+  public:
+    explicit DiskFull(rlim_t bytes) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGXFSZ, &ignore, &oldAction_);
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        struct rlimit small = saved_;
+        small.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~DiskFull() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        ::sigaction(SIGXFSZ, &oldAction_, nullptr);
+    }
+
+  private:
+    struct rlimit saved_ {};
+    struct sigaction oldAction_ {};
+};
+
+class FaultTest : public ToolWindowTest {
+  protected:
+    TF_MemoryTool* m = nullptr;
+    std::string folder;  // project folder, log folder and memory image folder at once
+
+    void TearDown() override {
+        if (!folder.empty()) ::chmod(folder.c_str(), 0755);
+        ToolWindowTest::TearDown();
+        F_MemoryTool = nullptr;
+        F_BinZielDlg = nullptr;
+    }
+
+    // The windows of the program against the simulator, a named project in `folder`.
+    void start() {
+        ASSERT_NO_FATAL_FAILURE(startSim());
+        sim->addDevice(0xA0, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});
+        sim->addDevice(0xA2, {rafusim::DeviceKind::Ram, 256, 1, 1, 0x00});
+        writeConfig("COM1", 921600);
+        ProjectSettings.ProbeMaster = 1;
+        create();
+        F_ScanTool = new TF_ScanTool(w);
+        w->setToolWindow(ProjectFileHost::ScanForm, F_ScanTool);
+        F_Fortschritt = new TF_Fortschritt(w);
+        F_MemoryTool = m = new TF_MemoryTool(w);
+        w->setToolWindow(ProjectFileHost::MemoryForm, m);
+        F_BinZielDlg = new TF_BinZielDlg(w);
+        ASSERT_NO_FATAL_FAILURE(showWindow());
+        ASSERT_FALSE(OfflineMode);
+        folder = dir + "Data/";
+        fs::create_directories(folder);
+        w->ProjectDir = folder;
+        w->ProjectPath = folder + "p.kvo";
+        ProjectSettings.DataDir = folder;
+        ProjectSettings.MemBytes = 256;
+        w->TB_MemToolClick();
+        ASSERT_TRUE(m->isVisible());
+        m->MemLastDir = folder;
+        sim->clearLog();
+        asked.clear();
+    }
+
+    // The adapter goes at the telegram that `when` picks: the simulator ends before answering.
+    void vanishAt(std::function<bool(const std::string&)> when) {
+        sim->setReplyHandler([this, when](const std::string& t) -> std::optional<std::string> {
+            if (when(t)) sim->vanish();
+            return std::nullopt;
+        });
+    }
+    // The adapter is back (same port, same devices).
+    void comeBack() {
+        sim->setReplyHandler({});
+        ASSERT_TRUE(sim->start()) << sim->lastError();
+        sim->setCaptureIdle();
+    }
+
+    std::vector<std::string> messageTexts() const {
+        std::vector<std::string> out;
+        for (const auto& r : messages()) out.push_back(r.text);
+        return out;
+    }
+    int telegrams(const std::string& prefix) const {
+        int n = 0;
+        for (const auto& t : sim->busLog()) n += t.rfind(prefix, 0) == 0;
+        return n;
+    }
+};
+
+TEST_F(FaultTest, AdapterVanishesDuringARecording) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    const auto pairs = telegram({0xA0, 0x00, 0x11});
+    sim->setCaptureScript(pairs);
+    w->miAnlStart->trigger();
+    ASSERT_TRUE(waitFor([&] { return captureStore()->BytesUsed.load() == int(pairs.size()); }));
+    sim->vanish();
+    QTest::qWait(50);  // the capture thread polls a port that is gone
+    w->miAnlStop->trigger();
+    EXPECT_EQ(w->CaptureThread, nullptr);
+    EXPECT_EQ(LinkOpenCount, 0);
+    EXPECT_TRUE(messageTexts().empty());  // a lost stop telegram is not reported
+    EXPECT_EQ(captureStore()->BytesUsed.load(), int(pairs.size()));
+    EXPECT_NE(traceText().find("00000  »A0 00 11«\n"), std::string::npos) << traceText();
+    EXPECT_NE(traceText().find(" - Aufzeichnung beendet! \n"), std::string::npos);
+    EXPECT_TRUE(w->DocFlags & DocLogModified);
+
+    // Back again: the next recording appends to the same log.
+    ASSERT_NO_FATAL_FAILURE(comeBack());
+    sim->setCaptureScript(pairs);
+    w->miAnlStart->trigger();
+    ASSERT_TRUE(waitFor([&] { return captureStore()->BytesUsed.load() == 2 * int(pairs.size()); }));
+    w->miAnlStop->trigger();
+    EXPECT_NE(traceText().find("00001  »A0 00 11«\n"), std::string::npos) << traceText();
+    EXPECT_EQ(LinkOpenCount, 0);
+    EXPECT_TRUE(messageTexts().empty());
+}
+
+TEST_F(FaultTest, AdapterVanishesDuringAMemoryRead) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    std::vector<uint8_t> image(256);
+    for (int i = 0; i < 256; ++i) image[size_t(i)] = uint8_t(i ^ 0x5A);
+    sim->setMemory(0xA0, 0, image);
+    int reads = 0;
+    vanishAt([&reads](const std::string& t) { return t.rfind(",R", 0) == 0 && ++reads == 5; });
+    m->TB_ReadDevice->trigger();
+    EXPECT_EQ(messageTexts(), std::vector<std::string>{kLinkFailed});
+    EXPECT_FALSE(F_Fortschritt->isVisible());
+    EXPECT_EQ(LinkOpenCount, 0);
+    // The four chunks that came are kept; the rest was never read.
+    for (int i = 0; i < 256; ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_EQ(m->MemState[size_t(i)], i < 64 ? MemRead : MemNeverRead);
+        if (i < 64) ASSERT_EQ(m->MemData[size_t(i)], image[size_t(i)]);
+    }
+
+    ASSERT_NO_FATAL_FAILURE(comeBack());
+    asked.clear();
+    m->TB_ReadDevice->trigger();
+    EXPECT_TRUE(messageTexts().empty());
+    EXPECT_EQ(m->MemData, image);
+    EXPECT_EQ(m->MemState, std::vector<uint8_t>(256, MemRead));
+}
+
+TEST_F(FaultTest, AdapterVanishesDuringAScan) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ProjectSettings.ScanFrom = 0xA0;
+    ProjectSettings.ScanTo = 0xA2;
+    F_ScanTool->show();
+    vanishAt([](const std::string& t) { return t == ",W00,A2,"; });
+    F_ScanTool->TB_ScanClick();
+    auto items = [] {
+        std::vector<std::string> out;
+        for (int i = 0; i < F_ScanTool->LB_DeviceList->count(); ++i)
+            out.push_back(s8(F_ScanTool->LB_DeviceList->item(i)->text()));
+        return out;
+    };
+    EXPECT_EQ(items(), std::vector<std::string>{"0xA0"});  // the find before the loss stays
+    EXPECT_TRUE(messageTexts().empty());                   // the scan reports nothing
+    EXPECT_FALSE(F_Fortschritt->isVisible());
+    EXPECT_EQ(LinkOpenCount, 0);
+
+    ASSERT_NO_FATAL_FAILURE(comeBack());
+    F_ScanTool->TB_ScanClick();
+    EXPECT_EQ(items(), (std::vector<std::string>{"0xA0", "0xA0", "0xA2"}));
+    EXPECT_EQ(LinkOpenCount, 0);
+}
+
+// What each save is, for the disk and folder faults.
+struct SaveCase {
+    const char* what;
+    std::string file;                     // in the folder
+    std::function<void(FaultTest&)> run;  // the user's command
+    std::vector<std::string> boxes;       // on a full disk
+};
+
+std::vector<SaveCase> saveCases() {
+    return {
+        {"log", "x.I2P", [](FaultTest& t) { t.w->miSaveClick(); }, {kLogFailed}},
+        {"memory image",
+         "m.BIN",
+         [](FaultTest& t) {
+             t.answers.push_back({dialogs::mrOk, t.folder + "m.BIN"});
+             t.m->TB_WriteFileClick();
+         },
+         {kImageFailed}},
+        {"project", "p.kvo", [](FaultTest& t) { t.w->miSaveProjClick(); }, {kProjectFailed}},
+    };
+}
+
+TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    // Something of every kind to save, each larger than the disk has room for.
+    std::vector<uint8_t> pairs;
+    for (int i = 0; i < 400; ++i) {
+        const auto t = telegram({0xA0, uint8_t(i), uint8_t(i >> 8)});
+        pairs.insert(pairs.end(), t.begin(), t.end());
+    }
+    writeFile(folder + "big.I2P", QByteArray(reinterpret_cast<const char*>(pairs.data()), int(pairs.size())));
+    w->LoadProtokoll(folder + "big.I2P");
+    ASSERT_EQ(captureStore()->BytesUsed.load(), int(pairs.size()));
+    w->LogPath = folder + "x.I2P";
+    m->MemData.assign(1024, 0x42);  // a 1 KiB device
+    m->MemState.assign(1024, MemRead);
+    ASSERT_TRUE(SaveProjectFile(w->ProjectPath, *w));
+    const QByteArray oldProject = readAll(w->ProjectPath);
+    ASSERT_GT(oldProject.size(), 300);
+
+    for (const SaveCase& c : saveCases()) {
+        SCOPED_TRACE(c.what);
+        const std::string path = folder + c.file;
+        const std::string backup = BackupName(path);
+        if (c.file != "p.kvo") writeFile(path, "old contents");
+        const QByteArray old = readAll(path);
+        w->DocFlags |= DocLogModified | DocProjectModified;
+        ProjectSettings.BusDevAddr = 0x20;  // the project differs from the saved one
+        asked.clear();
+        {
+            DiskFull full(300);
+            c.run(*this);
+        }
+        EXPECT_EQ(messageTexts(), c.boxes);
+        EXPECT_TRUE(readAll(path) == old || readAll(backup) == old) << "the older file is lost";
+        EXPECT_EQ(readAll(path), old) << "a half-written file under the name";
+        // Nothing counts as saved.
+        if (c.file == "x.I2P") EXPECT_TRUE(w->DocFlags & DocLogModified);
+        if (c.file == "p.kvo") EXPECT_TRUE(w->DocFlags & DocProjectModified);
+
+        // With room again the same command saves the whole file.
+        asked.clear();
+        c.run(*this);
+        EXPECT_TRUE(messageTexts().empty());
+        EXPECT_GT(readAll(path).size(), 300);
+        EXPECT_EQ(readAll(backup), old);
+    }
+    EXPECT_EQ(readAll(folder + "x.I2P").size(), int(pairs.size()));
+    EXPECT_EQ(readAll(folder + "m.BIN"), QByteArray(1024, 0x42));
+}
+
+TEST_F(FaultTest, ReadOnlyOrDeletedProjectFolder) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    w->LogPath = folder + "x.I2P";
+    ASSERT_TRUE(SaveProjectFile(w->ProjectPath, *w));
+    const QByteArray project = readAll(w->ProjectPath);
+    // Every save of a new file fails; the first box says why, the log adds its copy's failure.
+    const std::map<std::string, std::vector<std::string>> boxes = {
+        {"log", {kLogNotCreated, kLogFailed}},
+        {"memory image", {kImageNotCreated}},
+        {"project", {kProjectFailed}},
+    };
+    for (bool deleted : {false, true}) {
+        for (const SaveCase& c : saveCases()) {
+            SCOPED_TRACE(std::string(c.what) + (deleted ? " (folder deleted)" : " (folder read-only)"));
+            for (const std::string& f : {c.file, std::string("x.rtf")}) {
+                fs::remove(folder + f);
+                fs::remove(BackupName(folder + f));
+            }
+            if (c.file == "p.kvo") writeFile(folder + c.file, project);
+            w->DocFlags |= DocLogModified | DocProjectModified;
+            asked.clear();
+            {
+                std::optional<kevosupport::DeviceAccessDenied> readOnly;
+                if (deleted)
+                    fs::remove_all(folder);
+                else
+                    readOnly.emplace(folder, 0555);
+                c.run(*this);
+            }
+            EXPECT_EQ(messageTexts(), boxes.at(c.what));
+            if (deleted) {
+                EXPECT_FALSE(fs::exists(folder)) << "the program made the folder again";
+                fs::create_directories(folder);
+            } else {
+                EXPECT_EQ(readAll(folder + "p.kvo"), project);
+            }
+            if (c.file == "x.I2P") EXPECT_TRUE(w->DocFlags & DocLogModified);
+            if (c.file == "p.kvo") EXPECT_TRUE(w->DocFlags & DocProjectModified);
+            // The folder usable again: the command works.
+            asked.clear();
+            c.run(*this);
+            EXPECT_TRUE(messageTexts().empty());
+            EXPECT_TRUE(fs::exists(folder + c.file));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace kevotest
