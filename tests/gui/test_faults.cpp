@@ -117,10 +117,26 @@ class FaultTest : public ToolWindowTest {
         for (const auto& r : messages()) out.push_back(r.text);
         return out;
     }
-    int telegrams(const std::string& prefix) const {
-        int n = 0;
-        for (const auto& t : sim->busLog()) n += t.rfind(prefix, 0) == 0;
-        return n;
+
+    // What each save is, for the disk and folder faults.
+    struct SaveCase {
+        const char* what;
+        std::string file;                // in the folder
+        std::function<void()> run;       // the user's command
+        std::vector<std::string> boxes;  // on a full disk
+    };
+    std::vector<SaveCase> saveCases() {
+        return {
+            {"log", "x.I2P", [this] { w->miSaveClick(); }, {kLogFailed}},
+            {"memory image",
+             "m.BIN",
+             [this] {
+                 answers.push_back({dialogs::mrOk, folder + "m.BIN"});
+                 m->TB_WriteFileClick();
+             },
+             {kImageFailed}},
+            {"project", "p.kvo", [this] { w->miSaveProjClick(); }, {kProjectFailed}},
+        };
     }
 };
 
@@ -167,7 +183,9 @@ TEST_F(FaultTest, AdapterVanishesDuringAMemoryRead) {
     for (int i = 0; i < 256; ++i) {
         SCOPED_TRACE(i);
         ASSERT_EQ(m->MemState[size_t(i)], i < 64 ? MemRead : MemNeverRead);
-        if (i < 64) ASSERT_EQ(m->MemData[size_t(i)], image[size_t(i)]);
+        if (i < 64) {
+            ASSERT_EQ(m->MemData[size_t(i)], image[size_t(i)]);
+        }
     }
 
     ASSERT_NO_FATAL_FAILURE(comeBack());
@@ -202,28 +220,6 @@ TEST_F(FaultTest, AdapterVanishesDuringAScan) {
     EXPECT_EQ(LinkOpenCount, 0);
 }
 
-// What each save is, for the disk and folder faults.
-struct SaveCase {
-    const char* what;
-    std::string file;                     // in the folder
-    std::function<void(FaultTest&)> run;  // the user's command
-    std::vector<std::string> boxes;       // on a full disk
-};
-
-std::vector<SaveCase> saveCases() {
-    return {
-        {"log", "x.I2P", [](FaultTest& t) { t.w->miSaveClick(); }, {kLogFailed}},
-        {"memory image",
-         "m.BIN",
-         [](FaultTest& t) {
-             t.answers.push_back({dialogs::mrOk, t.folder + "m.BIN"});
-             t.m->TB_WriteFileClick();
-         },
-         {kImageFailed}},
-        {"project", "p.kvo", [](FaultTest& t) { t.w->miSaveProjClick(); }, {kProjectFailed}},
-    };
-}
-
 TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
     ASSERT_NO_FATAL_FAILURE(start());
     // Something of every kind to save, each larger than the disk has room for.
@@ -242,7 +238,20 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
     const QByteArray oldProject = readAll(w->ProjectPath);
     ASSERT_GT(oldProject.size(), 300);
 
-    for (const SaveCase& c : saveCases()) {
+    // Last, a small log whose binary file fits but whose rich-text copy does not.
+    const auto small = telegram({0xA2, 0x01});
+    writeFile(folder + "small.I2P",
+              QByteArray(reinterpret_cast<const char*>(small.data()), int(small.size())));
+    std::vector<SaveCase> cases = saveCases();
+    cases.push_back({"log copy",
+                     "x.rtf",
+                     [this] {
+                         w->LoadProtokoll(folder + "small.I2P");
+                         w->miSaveClick();
+                     },
+                     {kLogFailed}});
+
+    for (const SaveCase& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = folder + c.file;
         const std::string backup = BackupName(path);
@@ -253,23 +262,27 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
         asked.clear();
         {
             DiskFull full(300);
-            c.run(*this);
+            c.run();
         }
         EXPECT_EQ(messageTexts(), c.boxes);
         EXPECT_TRUE(readAll(path) == old || readAll(backup) == old) << "the older file is lost";
         EXPECT_EQ(readAll(path), old) << "a half-written file under the name";
         // Nothing counts as saved.
-        if (c.file == "x.I2P") EXPECT_TRUE(w->DocFlags & DocLogModified);
-        if (c.file == "p.kvo") EXPECT_TRUE(w->DocFlags & DocProjectModified);
+        if (c.file[0] == 'x') {
+            EXPECT_TRUE(w->DocFlags & DocLogModified);
+        }
+        if (c.file == "p.kvo") {
+            EXPECT_TRUE(w->DocFlags & DocProjectModified);
+        }
 
         // With room again the same command saves the whole file.
         asked.clear();
-        c.run(*this);
+        c.run();
         EXPECT_TRUE(messageTexts().empty());
         EXPECT_GT(readAll(path).size(), 300);
         EXPECT_EQ(readAll(backup), old);
     }
-    EXPECT_EQ(readAll(folder + "x.I2P").size(), int(pairs.size()));
+    EXPECT_EQ(readAll(folder + "x.I2P").size(), int(small.size()));
     EXPECT_EQ(readAll(folder + "m.BIN"), QByteArray(1024, 0x42));
 }
 
@@ -300,7 +313,7 @@ TEST_F(FaultTest, ReadOnlyOrDeletedProjectFolder) {
                     fs::remove_all(folder);
                 else
                     readOnly.emplace(folder, 0555);
-                c.run(*this);
+                c.run();
             }
             EXPECT_EQ(messageTexts(), boxes.at(c.what));
             if (deleted) {
@@ -309,11 +322,15 @@ TEST_F(FaultTest, ReadOnlyOrDeletedProjectFolder) {
             } else {
                 EXPECT_EQ(readAll(folder + "p.kvo"), project);
             }
-            if (c.file == "x.I2P") EXPECT_TRUE(w->DocFlags & DocLogModified);
-            if (c.file == "p.kvo") EXPECT_TRUE(w->DocFlags & DocProjectModified);
+            if (c.file == "x.I2P") {
+                EXPECT_TRUE(w->DocFlags & DocLogModified);
+            }
+            if (c.file == "p.kvo") {
+                EXPECT_TRUE(w->DocFlags & DocProjectModified);
+            }
             // The folder usable again: the command works.
             asked.clear();
-            c.run(*this);
+            c.run();
             EXPECT_TRUE(messageTexts().empty());
             EXPECT_TRUE(fs::exists(folder + c.file));
         }
