@@ -27,7 +27,7 @@ extern "C" {
 #define VLCOM_API
 #endif
 
-// "VL-COM[1.00]" followed by a one-line rights notice.
+// "VL-COM[1.00]" directly followed by a one-line rights notice.
 VLCOM_API BSTR VlCOMVersion(void);
 // Modal port and baud-rate dialog; both arguments are read for the preselection and
 // written back with the user's choice.

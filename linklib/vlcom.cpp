@@ -205,7 +205,7 @@ void vlcom::setLinkTarget(const std::string& port, int32_t baud) {
 extern "C" {
 
 BSTR VlCOMVersion(void) {
-    static const char kText[] = "VL-COM[1.00] Copyright (C) KEVO-Projekt, alle Rechte vorbehalten.";
+    static const char kText[] = "VL-COM[1.00]Copyright (C) KEVO-Projekt, alle Rechte vorbehalten.";
     return SysAllocStringByteLen(kText, sizeof kText - 1);
 }
 

@@ -397,20 +397,30 @@ void IniDocument::insertLine(std::size_t at, Line line, std::string_view foldedS
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
 }
 
-void IniDocument::writeString(std::string_view section, std::string_view key, std::string_view value) {
-    // A line with an empty name could never be found again.
-    if (trim(section).empty() || trim(key).empty()) return;
-    const std::string v = oneLine(trim(value));
+bool IniDocument::writeString(std::string_view section, std::string_view key, std::string_view value) {
+    // A name that would read back as another line (a key "[X]" as a section header, "a=b" as
+    // the key "a", ";x" as a comment, a name broken over two lines) would shadow other keys or
+    // add a new line on every write: refused.
+    const std::string_view sectionName = trim(section), keyName = trim(key);
+    const Line keyLine = makeLine(std::string(keyName) + "=", "");
+    const Line sectionLine = makeLine("[" + std::string(sectionName) + "]", "");
+    if (sectionName.empty() || keyName.empty() ||
+        sectionName.find_first_of("\r\n") != std::string_view::npos ||
+        keyName.find_first_of("\r\n") != std::string_view::npos || keyLine.kind != Kind::Key ||
+        keyLine.folded != foldCase(keyName) || sectionLine.kind != Kind::Section ||
+        sectionLine.folded != foldCase(sectionName))
+        return false;
+    const std::string v(trim(oneLine(value)));
     if (auto at = findKey(section, key)) {
         Line& l = lines_[*at];
         std::size_t p = l.valuePos;
         while (p < l.text.size() && isBlank(l.text[p])) ++p;
         l.text.resize(p);
         l.text += v;
-        return;
+        return true;
     }
-    const std::string keyText = oneLine(trim(key));
-    const std::string sectionText = oneLine(trim(section));
+    const std::string keyText(keyName);
+    const std::string sectionText(sectionName);
     const std::string folded = foldCase(sectionText);
     const Index& idx = index();
     auto sec = idx.sections.find(folded);
@@ -419,16 +429,17 @@ void IniDocument::writeString(std::string_view section, std::string_view key, st
         for (std::size_t i = sec->second + 1; i < lines_.size() && lines_[i].kind != Kind::Section; ++i)
             if (lines_[i].kind == Kind::Key) insertAt = i + 1;
         insertLine(insertAt, makeLine(keyText + "=" + v, newEol_), folded);
-        return;
+        return true;
     }
     if (!lines_.empty() && !trim(lines_.back().text).empty())
         insertLine(lines_.size(), makeLine("", newEol_), folded);
     insertLine(lines_.size(), makeLine("[" + sectionText + "]", newEol_), folded);
     insertLine(lines_.size(), makeLine(keyText + "=" + v, newEol_), folded);
+    return true;
 }
 
-void IniDocument::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
-    writeString(section, key, std::to_string(value));
+bool IniDocument::writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+    return writeString(section, key, std::to_string(value));
 }
 
 // ---- files ----
@@ -443,12 +454,14 @@ bool writable(const std::string& path, const struct stat& st) {
 
 }  // namespace
 
-bool readWholeFile(const std::string& path, std::string& bytes) {
-    // Only regular files: a pipe or a device (a project named /dev/zero) would block or never end.
+bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
+    // Only regular files: a pipe or a device (a project named /dev/zero) would block or never
+    // end. Checked before the open too, since opening some devices already does something.
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
         ::close(fd);
         return false;
     }
@@ -464,6 +477,10 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
             return false;
         }
         data.append(buf, static_cast<std::size_t>(n));
+        if (data.size() > maxBytes) {  // grew while being read
+            ::close(fd);
+            return false;
+        }
     }
     ::close(fd);
     bytes = std::move(data);
@@ -525,7 +542,7 @@ bool replaceFile(const std::string& path, std::string_view bytes) {
 
 bool loadFile(const std::string& path, IniDocument& doc) {
     std::string bytes;
-    if (!readWholeFile(path, bytes)) return false;
+    if (!readWholeFile(path, bytes, kMaxIniFileSize)) return false;
     doc = IniDocument::parse(bytes);
     return true;
 }
@@ -553,8 +570,7 @@ bool WritePrivateProfileString(std::string_view section, std::string_view key, s
     struct stat st;
     // A file that exists but cannot be read is never replaced by a file holding one key.
     if (::stat(path.c_str(), &st) == 0 && !loadFile(path, doc)) return false;
-    doc.writeString(section, key, value);
-    return saveFile(path, doc);
+    return doc.writeString(section, key, value) && saveFile(path, doc);
 }
 
 }  // namespace ini

@@ -63,8 +63,12 @@ class IniDocument {
     std::string readString(std::string_view section, std::string_view key, std::string_view def) const;
     // Value as an integer (toInt32); def when the key is missing or its value is no number.
     std::int32_t readInteger(std::string_view section, std::string_view key, std::int32_t def) const;
-    void writeString(std::string_view section, std::string_view key, std::string_view value);
-    void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
+    // Sets a key; the value is trimmed and kept on one line (line breaks become blanks).
+    // False, and nothing written, when the section or key name would not read back as
+    // itself: an empty name, a line break in either, or a key that starts with "[" or ";"
+    // or holds "=".
+    bool writeString(std::string_view section, std::string_view key, std::string_view value);
+    bool writeInteger(std::string_view section, std::string_view key, std::int32_t value);
 
     // Line count (for tests).
     std::size_t lineCount() const { return lines_.size(); }
@@ -96,16 +100,20 @@ class IniDocument {
     mutable Index index_;
 };
 
+// The largest INI file read; a larger one counts as unreadable.
+constexpr std::size_t kMaxIniFileSize = 16u * 1024u * 1024u;
+
 // The bytes of a whole file. False (bytes untouched) when it does not exist, is no regular
-// file (a folder, a pipe, a device) or cannot be read.
-bool readWholeFile(const std::string& path, std::string& bytes);
+// file (a folder, a pipe, a device), is larger than maxBytes or cannot be read.
+bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes = SIZE_MAX);
 // Replaces the file's contents through a temporary file in the same folder, keeping its mode
 // and writing through a symbolic link: the file is either the old one or the complete new one.
 // False when it cannot be written: missing or read-only folder, read-only file (no write bit
 // counts for root too), not a regular file, full disk.
 bool replaceFile(const std::string& path, std::string_view bytes);
 
-// Reads a whole file into doc. False (doc untouched) when it does not exist or cannot be read.
+// Reads a whole file into doc. False (doc untouched) when it does not exist, cannot be read
+// or is larger than kMaxIniFileSize.
 bool loadFile(const std::string& path, IniDocument& doc);
 // Writes doc to path with replaceFile. False when the file cannot be written; the old file
 // then stays as it was.
@@ -134,14 +142,14 @@ class IniFile {
     bool readBool(std::string_view section, std::string_view key, bool def) const {
         return doc_.readInteger(section, key, def ? 1 : 0) != 0;
     }
-    void writeString(std::string_view section, std::string_view key, std::string_view value) {
-        doc_.writeString(section, key, value);
+    bool writeString(std::string_view section, std::string_view key, std::string_view value) {
+        return doc_.writeString(section, key, value);
     }
-    void writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
-        doc_.writeInteger(section, key, value);
+    bool writeInteger(std::string_view section, std::string_view key, std::int32_t value) {
+        return doc_.writeInteger(section, key, value);
     }
-    void writeBool(std::string_view section, std::string_view key, bool value) {
-        doc_.writeString(section, key, value ? "1" : "0");
+    bool writeBool(std::string_view section, std::string_view key, bool value) {
+        return doc_.writeString(section, key, value ? "1" : "0");
     }
     // Writes the file; false on failure. A file that existed but could not be read is never
     // replaced.
@@ -158,7 +166,7 @@ class IniFile {
 // The value read is copied to the result; def when the key or file is missing.
 std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view def,
                                     const std::string& path);
-// Writes one key; false when the file cannot be written.
+// Writes one key; false when the file cannot be written or the name is refused (writeString).
 bool WritePrivateProfileString(std::string_view section, std::string_view key, std::string_view value,
                                const std::string& path);
 

@@ -122,6 +122,7 @@ struct Simulator::Impl {
     std::map<std::string, std::string> replies;
     std::function<std::optional<std::string>(const std::string&)> handler;
     int nakFrames = 0, ignoreFrames = 0, wrongChecksum = 0;
+    bool silentAfterNaks = false;  // fall silent once nakFrames has run out
     bool silent = false, cutReply = false;
     int ackDelayMs = 0, replyDelayMs = 0;
     int controlBeforeChecksum = -1;
@@ -391,6 +392,7 @@ struct Simulator::Impl {
             --nakFrames;
             plain(NAK, ackDelayMs);
             ++stats.naksSent;
+            if (nakFrames == 0 && silentAfterNaks) silent = true, silentAfterNaks = false;
             return;
         }
         plain(ACK, ackDelayMs);
@@ -876,6 +878,13 @@ bool Simulator::waitForRaw(size_t n, int timeoutMs) const {
 void Simulator::nakNextFrames(int n) {
     std::lock_guard<std::mutex> l(d->m);
     d->nakFrames = n;
+    d->silentAfterNaks = false;
+}
+void Simulator::nakThenSilence(int n) {
+    std::lock_guard<std::mutex> l(d->m);
+    d->nakFrames = n;
+    d->silentAfterNaks = n > 0;
+    if (n <= 0) d->silent = true;
 }
 void Simulator::ignoreNextFrames(int n) {
     std::lock_guard<std::mutex> l(d->m);

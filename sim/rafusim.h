@@ -165,6 +165,7 @@ class Simulator {
 
     // ---- faults on demand ----
     void nakNextFrames(int n);      // answer the next n valid frames with NAK, unexecuted
+    void nakThenSilence(int n);     // NAK the next n valid frames, then fall silent (setSilent)
     void ignoreNextFrames(int n);   // neither ACK nor reply for the next n valid frames
     void wrongChecksumNext(int n);  // the next n reply telegrams carry a wrong checksum
     void setSilent(bool silent);    // read everything, send nothing

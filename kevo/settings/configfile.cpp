@@ -23,10 +23,17 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+// Only regular files (also behind a symbolic link) are settings files: a device or a pipe
+// named in the configuration is never read, copied, restored over or set aside.
+bool isRegularFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // Copies src over dst: dst is either the old file or the complete copy, never a partial one.
 bool copyFile(const std::string& src, const std::string& dst) {
     std::string bytes;
-    return ini::readWholeFile(src, bytes) && ini::replaceFile(dst, bytes);
+    return ini::readWholeFile(src, bytes, ini::kMaxIniFileSize) && ini::replaceFile(dst, bytes);
 }
 
 // Renames without replacing an existing file (a set-aside file is never overwritten).
@@ -44,6 +51,7 @@ bool renameNoReplace(const std::string& from, const std::string& to) {
 // Sets a file aside under its "!" name; when that name is taken by an earlier set-aside file,
 // further marks are added, so no set-aside file is ever lost. Returns the name used, or empty.
 std::string setAside(const std::string& path, std::string bang) {
+    if (!isRegularFile(path)) return std::string();
     for (int tries = 0; tries < 64; ++tries, bang = BackupName(bang, '!')) {
         struct stat st;
         if (::lstat(bang.c_str(), &st) == 0) continue;
@@ -229,7 +237,7 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
     // against a folder that lets files be renamed but not deleted.
     for (int round = 0; round < 16; ++round) {
         if (!fileExists(path)) {
-            if (!fileExists(tilde)) {
+            if (!isRegularFile(tilde)) {
                 host.setProjectPath(std::string());
                 return;
             }
@@ -239,6 +247,10 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
                 return;
             }
             ::unlink(tilde.c_str());
+        } else if (!isRegularFile(path)) {
+            // A device or a pipe: no settings file, and nothing to set aside.
+            host.setProjectPath(std::string());
+            return;
         }
         ini::IniFile f(path);
         if (!hasRequiredKeys(f)) {

@@ -508,15 +508,17 @@ class ConnectionTest : public SettingsDialogTest {
             QFile::link(ports.path() + "/missing", ports.path() + QString("/COM%1").arg(i));
     }
 
-    // Answers the next port dialog with the button of the given id.
-    static void answerPortDialog(const char* buttonId) {
-        auto* timer = new QTimer;
+    // Answers the next port dialog with the button of the given id. The timer belongs to the
+    // fixture, so it is freed (and stops) also when no dialog came.
+    std::unique_ptr<QTimer> portAnswer;
+    void answerPortDialog(const char* buttonId) {
+        portAnswer = std::make_unique<QTimer>();
+        QTimer* timer = portAnswer.get();
         timer->setInterval(10);
         QObject::connect(timer, &QTimer::timeout, [timer, buttonId] {
             auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!d || d->windowTitle() != "COM-Port Setup") return;
             timer->stop();
-            timer->deleteLater();
             auto* b = d->findChild<QPushButton*>(buttonId);
             if (b)
                 b->click();
@@ -533,6 +535,7 @@ TEST_F(ConnectionTest, CancelKeepsTheWorkingPortAndOkWithNoPortShowsTheStoredOne
     open();
     answerPortDialog("1009");  // "Abbruch"
     click(dlg->BB_Connection);
+    EXPECT_FALSE(portAnswer->isActive());  // the dialog came and was answered
     EXPECT_EQ(dlg->WorkingSettings.PortName, "COM2");
     EXPECT_EQ(dlg->WorkingSettings.BaudRate, 57600);
     EXPECT_EQ(dlg->L_VPort->text(), "COM2");
@@ -540,6 +543,7 @@ TEST_F(ConnectionTest, CancelKeepsTheWorkingPortAndOkWithNoPortShowsTheStoredOne
     dlg->WorkingSettings.BaudRate = 921600;
     answerPortDialog("1010");  // "Ok": no port listed, so none selected
     click(dlg->BB_Connection);
+    EXPECT_FALSE(portAnswer->isActive());
     EXPECT_EQ(dlg->WorkingSettings.PortName, "COM2");
     EXPECT_EQ(dlg->WorkingSettings.BaudRate, 57600);
     EXPECT_EQ(dlg->L_VBaud->text(), "57600");

@@ -132,18 +132,18 @@ class PortSetupTest : public ::testing::Test {
     // Runs VlCOMPortSetup with the caller's values; act works the dialog once it is shown.
     SetupResult run(const std::string& port, int32_t baud, std::function<void(QDialog*)> act) {
         dialogSeen = false;
-        auto* timer = new QTimer;
-        timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [this, timer, act] {
+        // Lives only for this call: no timer is left behind when no dialog came.
+        QTimer timer;
+        timer.setInterval(10);
+        QObject::connect(&timer, &QTimer::timeout, [this, &timer, act] {
             auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!d) return;
-            timer->stop();
-            timer->deleteLater();
+            timer.stop();
             dialogSeen = true;
             act(d);
             if (d->isVisible()) d->done(0);  // never leave a test blocked on the dialog
         });
-        timer->start();
+        timer.start();
         BSTR p =
             port.empty() ? nullptr : SysAllocStringByteLen(port.data(), static_cast<uint32_t>(port.size()));
         int32_t b = baud;
@@ -294,6 +294,7 @@ TEST_F(PortSetupTest, AbbruchAndTheCloseBoxGiveTheCallersValuesBack) {
         QTest::mouseClick(baud(d, 1004), Qt::LeftButton);
         QTest::mouseClick(button(d, 1009), Qt::LeftButton);
     });
+    EXPECT_TRUE(dialogSeen);
     EXPECT_EQ(r.port, "COM2");
     EXPECT_EQ(r.baud, 4711);
 
@@ -301,6 +302,7 @@ TEST_F(PortSetupTest, AbbruchAndTheCloseBoxGiveTheCallersValuesBack) {
         clickEntry(d, "COM1");
         d->close();
     });
+    EXPECT_TRUE(dialogSeen);
     EXPECT_EQ(r.port, "COM2");
     EXPECT_EQ(r.baud, 9600);
 }

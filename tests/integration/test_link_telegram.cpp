@@ -57,13 +57,9 @@ TEST_F(Telegrams, RetriesAfterNak) {
 
     // A NAK in the first attempt and silence afterwards: the NAK is what is reported.
     sim->clearLog();
-    sim->nakNextFrames(1);
-    std::thread quiet([&] {
-        waitUntil([&] { return sim->stats().naksSent >= 1; });
-        sim->setSilent(true);
-    });
+    sim->nakThenSilence(1);
     EXPECT_EQ(send("0S"), 21);
-    quiet.join();
+    EXPECT_EQ(sim->stats().naksSent, 1u);
     EXPECT_EQ(sim->stats().framesOk, 3u);  // three attempts were made
 }
 

@@ -495,3 +495,27 @@ TEST_F(ConfigFile, UnreadableProjectIsNotOverwritten) {
     expectErrorBox();
     EXPECT_TRUE(fs::is_directory(fs::path(a) / "inhalt"));
 }
+
+TEST_F(ConfigFile, DevicesAndPipesAreNeitherReadNorSetAsideNorRestoredFrom) {
+    ProjectSettings.AttributeMode = 2;
+    const TProjectSettings before = ProjectSettings;
+    ASSERT_EQ(::mkfifo(project("pipe.kvo").c_str(), 0644), 0);
+    fs::create_symlink("/dev/null", project("null.kvo"));
+    ASSERT_EQ(::mkfifo(project("gone.~kvo").c_str(), 0644), 0);
+    // The named file, and what must still stand afterwards.
+    const struct {
+        std::string name, kept;
+    } cases[] = {{"pipe.kvo", "pipe.kvo"}, {"null.kvo", "null.kvo"}, {"gone.kvo", "gone.~kvo"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.project = "x";
+        LoadProjectFile(project(c.name), host);
+        EXPECT_EQ(host.project, "");
+        EXPECT_TRUE(fs::exists(fs::symlink_status(project(c.kept))));
+        EXPECT_FALSE(fs::is_regular_file(fs::symlink_status(project(c.name))));
+        EXPECT_TRUE(sameSettings(ProjectSettings, before));
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    for (auto& e : fs::directory_iterator(root / "Data"))
+        EXPECT_EQ(e.path().filename().string().find('!'), std::string::npos) << e.path();
+}

@@ -298,3 +298,56 @@ TEST(IniFiles, TenMegabyteFile) {
     expected.replace(expected.size() - 3, 1, "0");
     EXPECT_EQ(readBytes(path), expected);
 }
+
+TEST(IniDocument, NamesThatWouldNotReadBackAsThemselvesAreRefused) {
+    const std::string text = "[S]\r\nk=1\r\n\r\n[X]\r\nx=2\r\n";
+    const struct {
+        const char *section, *key;
+        bool written;
+    } cases[] = {
+        {"S", "[X]", false},  {"S", "[X", false},  {"S", "a=b", false}, {"S", ";k", false},
+        {"S", "k\nx", false}, {"S", "k\r", false}, {"S\n", "k", false}, {"S\r\nT", "k", false},
+        {"S", "k[X]", true},  {"a]b", "k", true},  {"[T]", "k", true},  {"S", "k;", true},
+        {" S ", " k ", true}, {"S", "Weiß", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+        IniDocument doc = IniDocument::parse(text);
+        EXPECT_EQ(doc.writeString(c.section, c.key, "v"), c.written);
+        if (!c.written) {
+            // Nothing is written, whatever the number of tries.
+            EXPECT_FALSE(doc.writeString(c.section, c.key, "v"));
+            EXPECT_EQ(doc.serialize(), text);
+            continue;
+        }
+        const IniDocument back = IniDocument::parse(doc.serialize());
+        EXPECT_EQ(back.readString(c.section, c.key, "-"), "v");
+        EXPECT_EQ(back.readString("X", "x", "-"), "2");
+        EXPECT_EQ(back.readString("S", "k", "-"), std::string(c.key) == " k " ? "v" : "1");
+    }
+    // The profile function reports a refused name.
+    TempDir t;
+    EXPECT_FALSE(ini::WritePrivateProfileString("S", "a=b", "v", t.file("p.ini")));
+    EXPECT_FALSE(fs::exists(t.file("p.ini")));
+}
+
+TEST(IniFiles, FilesAboveSixteenMegabytesAreUnreadable) {
+    TempDir t;
+    const std::string path = t.file("huge.kvo");
+    for (const std::uintmax_t size :
+         {std::uintmax_t(ini::kMaxIniFileSize), std::uintmax_t(ini::kMaxIniFileSize + 1)}) {
+        const bool readable = size <= ini::kMaxIniFileSize;
+        SCOPED_TRACE(size);
+        writeBytes(path, "[A]\nk=1\n");
+        fs::resize_file(path, size);  // sparse: the rest reads as zero bytes
+        EXPECT_EQ(ini::GetPrivateProfileString("A", "k", "def", path), readable ? "1" : "def");
+        ini::IniDocument doc;
+        EXPECT_EQ(ini::loadFile(path, doc), readable);
+        // An unreadable file is never replaced.
+        ini::IniFile f(path);
+        f.writeString("A", "k", "2");
+        EXPECT_EQ(f.updateFile(), readable);
+        EXPECT_EQ(ini::GetPrivateProfileString("A", "k", "def", path), readable ? "2" : "def");
+        EXPECT_EQ(fs::file_size(path), size);
+    }
+}

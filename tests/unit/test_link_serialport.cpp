@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "accessdenied.h"
+#include "envguard.h"
 #include "serialport.h"
 #include "test_link_portholder.h"
 
@@ -89,6 +90,7 @@ TEST_F(SerialPortTest, PortNamesMapThroughThePortFolder) {
     EXPECT_EQ(serial::probePort("COM15"), OpenResult::NoSuchPort);
 
     unsetenv("VLCOM_PORT_DIR");
+    const kevosupport::EnvGuard env{"HOME", "XDG_CONFIG_HOME"};  // put back for later tests
     setenv("XDG_CONFIG_HOME", "/x/cfg", 1);
     EXPECT_EQ(serial::portDirectory(), "/x/cfg/vl-com/ports");
     unsetenv("XDG_CONFIG_HOME");

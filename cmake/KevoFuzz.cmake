@@ -1,0 +1,27 @@
+# kevo_add_fuzz_target(NAME SOURCES... LIBS ...)
+# One libFuzzer entry point (LLVMFuzzerTestOneInput) for a parser of outside input, with its
+# corpus in tests/fuzz/corpus/NAME/. The executable is fuzz_NAME.
+#  - With KEVO_FUZZ (clang) it is a libFuzzer fuzzer with ASan and UBSan; scripts/fuzz runs it.
+#  - Otherwise it is linked with a small main that replays the corpus.
+# Either way ctest replays the checked-in corpus, so every input that once failed stays a
+# regression test.
+add_custom_target(kevo_fuzzers)
+
+function(kevo_add_fuzz_target name)
+  cmake_parse_arguments(KF "" "" "SOURCES;LIBS" ${ARGN})
+  set(_corpus ${PROJECT_SOURCE_DIR}/tests/fuzz/corpus/${name})
+  set(_exe fuzz_${name})
+  add_executable(${_exe} ${KF_SOURCES})
+  set_target_properties(${_exe} PROPERTIES AUTOMOC OFF)
+  target_link_libraries(${_exe} PRIVATE ${KF_LIBS} Threads::Threads)
+  target_include_directories(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tests/fuzz ${PROJECT_SOURCE_DIR}/tests/support)
+  if(KEVO_FUZZ)
+    target_link_options(${_exe} PRIVATE -fsanitize=fuzzer)
+    add_test(NAME ${_exe} COMMAND ${_exe} -runs=0 ${_corpus})
+  else()
+    target_sources(${_exe} PRIVATE ${PROJECT_SOURCE_DIR}/tests/fuzz/replaymain.cpp)
+    add_test(NAME ${_exe} COMMAND ${_exe} ${_corpus})
+  endif()
+  set_tests_properties(${_exe} PROPERTIES TIMEOUT 300 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+  add_dependencies(kevo_fuzzers ${_exe})
+endfunction()
