@@ -43,17 +43,6 @@ constexpr int kResultChanged = 1;
 constexpr int kResultCancel = 2;
 constexpr int kResultUnchanged = 6;
 
-// Errors of a handler (the runtime's conversion error, a failing chooser) are reported as
-// the event loop reports them, in its error box; the handler's change is then not made.
-template <typename F>
-void guarded(F&& fn) {
-    try {
-        fn();
-    } catch (...) {
-        ShowException(std::current_exception());
-    }
-}
-
 void setStyleFont(QWidget* w, std::int8_t style) {
     QFont f = w->font();
     f.setBold(style == 0);

@@ -232,9 +232,9 @@ void TF_IIcCtrl::FormCloseQuery(bool& CanClose) {
     const int answer = dialogs::messageDlgPos(
         "I²C-Analyzer ist gestartet, Analyzer stoppen und Programm beenden?", dialogs::MsgType::Warning,
         dialogs::mbYes | dialogs::mbCancel, boxX(), boxY(), dialogs::mrCancel);
-    if (answer == dialogs::mrYes)
-        StopAnalyzer();
-    else
+    if (answer == dialogs::mrYes) {
+        if (CaptureThread) StopAnalyzer();  // it may have ended of an error meanwhile
+    } else
         CanClose = false;
 }
 
@@ -324,6 +324,17 @@ void TF_IIcCtrl::StartAnalyzer() {
     ComOpen();
     captureStore()->StartBytes = captureStore()->BytesUsed.load();
     CaptureThread = new ThIIcWatch(true);
+    // A hand-over that failed has ended the recording (stop telegram and footer written):
+    // the window stops it as the stop command does, which then shows the error.
+    CaptureThread->setErrorNotice([this] {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (CaptureThread && CaptureThread->Finished() && CaptureThread->FatalException())
+                    guarded([this] { miAnlStopClick(); });
+            },
+            Qt::QueuedConnection);
+    });
     CaptureThread->Resume();
     setMenuEnabled(mmDatei, false);
     setMenuEnabled(mmProjekt, false);

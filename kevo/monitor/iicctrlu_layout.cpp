@@ -9,6 +9,7 @@
 
 #include "commandglyphs.h"
 #include "iicctrlu.h"
+#include "kevoapplication.h"
 #include "statustexts.h"
 #include "traceview.h"
 
@@ -89,7 +90,10 @@ void TF_IIcCtrl::buildMenus() {
         a->setObjectName(QString::fromLatin1(name));
         if (hint) a->setToolTip(QString::fromUtf8(hint));
         if (glyph >= 0) a->setIcon(icon(glyph));
-        if (handler) QObject::connect(a, &QAction::triggered, self, [self, handler] { (self->*handler)(); });
+        // Every command runs guarded: its exception is shown at the command, not in Qt's menu code.
+        if (handler)
+            QObject::connect(a, &QAction::triggered, self,
+                             [self, handler] { guarded([=] { (self->*handler)(); }); });
         return a;
     };
     using H = void (TF_IIcCtrl::*)();
@@ -146,15 +150,15 @@ void TF_IIcCtrl::buildMenus() {
     }
     connect(miScanTool, &QAction::triggered, this, [this] {
         miScanTool->setChecked(!miScanTool->isChecked());
-        miScanToolClick();
+        guarded([this] { miScanToolClick(); });
     });
     connect(miBusTool, &QAction::triggered, this, [this] {
         miBusTool->setChecked(!miBusTool->isChecked());
-        miBusToolClick();
+        guarded([this] { miBusToolClick(); });
     });
     connect(miMemTool, &QAction::triggered, this, [this] {
         miMemTool->setChecked(!miMemTool->isChecked());
-        miMemToolClick();
+        guarded([this] { miMemToolClick(); });
     });
 
     mmHilfe = menu("mmHilfe", "&Hilfe");
@@ -214,9 +218,9 @@ void TF_IIcCtrl::buildToolBar() {
             "Tool um Daten auf I²C-Adresse schreiben, aus I²C-Adresse lesen aktivieren bzw. öffnen", 12);
     TB_MemTool =
         own("TB_MemTool", "&Speichermonitor", "Tool  I²C-Speicher bearbeiten aktivieren bzw. öffnen", 13);
-    connect(TB_ScanTool, &QAction::triggered, this, &TF_IIcCtrl::TB_ScanToolClick);
-    connect(TB_BusTool, &QAction::triggered, this, &TF_IIcCtrl::TB_BusToolClick);
-    connect(TB_MemTool, &QAction::triggered, this, &TF_IIcCtrl::TB_MemToolClick);
+    connect(TB_ScanTool, &QAction::triggered, this, [this] { guarded([this] { TB_ScanToolClick(); }); });
+    connect(TB_BusTool, &QAction::triggered, this, [this] { guarded([this] { TB_BusToolClick(); }); });
+    connect(TB_MemTool, &QAction::triggered, this, [this] { guarded([this] { TB_MemToolClick(); }); });
 }
 
 void TF_IIcCtrl::buildStatusBar() {

@@ -145,14 +145,23 @@ void ThIIcWatch::run() {
     try {
         Execute();
     } catch (...) {
-        fatal_ = std::current_exception();
+        if (!fatal_) fatal_ = std::current_exception();
     }
+    const bool failed = static_cast<bool>(fatal_);
     finished_ = true;
     SyncMailbox::instance().wake();
+    // Last: whoever the notice reaches finds the thread ended. The object stays alive until
+    // this returns (its deletion joins the thread).
+    if (failed && errorNotice_) errorNotice_();
 }
 
-void ThIIcWatch::Synchronize(void (*method)()) {
-    SyncMailbox::instance().Synchronize(method);
+void ThIIcWatch::Synchronize(const std::function<void()>& method) {
+    try {
+        SyncMailbox::instance().Synchronize(method);
+    } catch (...) {
+        // The first error is the one the user sees; the thread goes on to its stop sequence.
+        if (!fatal_) fatal_ = std::current_exception();
+    }
 }
 
 void ThIIcWatch::ResetMonitorAttributes() {
@@ -186,7 +195,7 @@ bool ThIIcWatch::SyncCatchUp() {
 
 void ThIIcWatch::Execute() {
     // The attributes are built inside the hand-over: the GUI thread owns the decoder state.
-    SyncMailbox::instance().Synchronize([] {
+    Synchronize([] {
         InitTraceAttributes(true);
         ResetMonitorAttributes();
     });
@@ -195,13 +204,13 @@ void ThIIcWatch::Execute() {
     CaptureRunning = 1;
 
     PendingLine = "\x80" + SeparatorLine;
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
     PendingLine = " RAFU I²C-Protokoll - " + captureDateText();
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
     PendingLine = captureHeaderLine3();
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
     PendingLine = SeparatorLine;
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
 
     linkSend.load()("1" + std::to_string(ProjectSettings.TriggerMode));
 
@@ -211,14 +220,14 @@ void ThIIcWatch::Execute() {
         BSTR buffer = linkTake.load()();
         if (buffer) {
             appendTaken(buffer, carry);
-            Synchronize(&SyncDecode);
+            Synchronize(SyncDecode);
             sleepMs(0);
         } else {
-            Synchronize(&SyncDecode);
+            Synchronize(SyncDecode);
             sleepMs(1);
         }
         SysFreeString(buffer);
-    } while (!Terminated());
+    } while (!Terminated() && !fatal_);  // a failed hand-over ends the recording as a stop does
 
     linkSend.load()("10");
     sleepMs(1000);  // the adapter's last data reach the library
@@ -231,17 +240,19 @@ void ThIIcWatch::Execute() {
     CaptureRunning = 0;
     // What the live decode left behind goes in short hand-overs, so that the GUI thread
     // stays responsive; the decode of everything left then finds nothing more to do.
-    for (bool behind = true; behind;)
-        SyncMailbox::instance().Synchronize([&behind] { behind = SyncCatchUp(); });
-    Synchronize(&SyncDecode);
-    Synchronize(&ResetMonitorAttributes);
+    for (bool behind = true; behind;) {
+        behind = false;  // stays so when the hand-over fails
+        Synchronize([&behind] { behind = SyncCatchUp(); });
+    }
+    Synchronize(SyncDecode);
+    Synchronize(ResetMonitorAttributes);
 
     PendingLine = SeparatorLine;
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
     PendingLine = captureDateText() + (storeFull() ? CaptureOverflowText : CaptureEndedText);
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
     PendingLine = SeparatorLine;
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
     PendingLine = "";
-    Synchronize(&SyncAddLine);
+    Synchronize(SyncAddLine);
 }

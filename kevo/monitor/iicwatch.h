@@ -8,11 +8,16 @@
 // stop calls Terminate, then WaitFor (which keeps serving the hand-overs: the stop
 // telegram, the one-second wait, the final drain and the footer happen during it), then
 // deletes it and calls ComClose.
+//
+// An exception inside a hand-over does not end the thread: it is kept as the recording's
+// error, the capture loop ends as if stopped, and the thread still sends the stop telegram,
+// drains and writes the footer. Then it tells its creator through the error notice.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -53,8 +58,12 @@ class ThIIcWatch {
     // GUI thread: waits for the end, running the thread's hand-overs meanwhile.
     void WaitFor();
     bool Finished() const { return finished_.load(); }
-    // An exception that ended Execute, or null.
+    // The recording's first error (a hand-over's, or one that ended Execute), or null. Read
+    // it once the thread has finished.
     std::exception_ptr FatalException() const { return fatal_; }
+    // Called on the capture thread as its last act when it ended with an error (after its
+    // footer; Finished() already holds). Set before Resume.
+    void setErrorNotice(std::function<void()> notice) { errorNotice_ = std::move(notice); }
 
     // GUI-thread hand-overs (public so that they can be driven directly).
     static void ResetMonitorAttributes();
@@ -68,13 +77,15 @@ class ThIIcWatch {
 
   private:
     void run();
-    void Synchronize(void (*method)());
+    // Runs method on the GUI thread; an exception there is kept as the recording's error.
+    void Synchronize(const std::function<void()>& method);
 
     std::thread thread_;
     std::atomic<bool> terminated_{false};
     std::atomic<bool> finished_{false};
     bool started_ = false;
     std::exception_ptr fatal_;
+    std::function<void()> errorNotice_;
 };
 
 // The link calls of the capture thread. Default: ComSend of the command link and vl-com's

@@ -18,3 +18,15 @@ class KevoApplication : public QApplication {
 std::string exceptionMessage(const std::exception_ptr& e);
 // The application's exception display: an error box with the program's caption.
 void ShowException(const std::exception_ptr& e);
+
+// Runs an event handler and shows an exception that it throws in the error box, right
+// there, so that no exception unwinds through Qt's menu, action or widget code. Every
+// window binds its command handlers through it; notify() stays the last resort.
+template <typename F>
+void guarded(F&& handler) {
+    try {
+        handler();
+    } catch (...) {
+        ShowException(std::current_exception());
+    }
+}

@@ -22,7 +22,7 @@ const char16_t kCp1252High[32] = {
 };
 
 struct RunState {
-    int colour = 0;  // index into the colour table; 0 = automatic
+    int colour = 0;  // index into the colour table; 0 = automatic (before the first run only)
     bool bold = false;
     bool italic = false;
     bool underline = false;
@@ -76,11 +76,14 @@ int windows1252Byte(char16_t c) {
 }
 
 QByteArray documentToRtf(const QTextDocument& doc, const Options& options) {
-    // Colour table first: every foreground colour that a run uses, in order of use.
+    // Colour table first: every foreground colour that a run uses, in order of use. Entry 0
+    // stays the reader's automatic colour and is never used: a run without a colour of its
+    // own gets the text colour, so that no reader draws it in its theme's colour.
     QVector<QRgb> colours;
-    auto colourIndex = [&colours](const QTextCharFormat& f) {
-        if (!f.hasProperty(QTextFormat::ForegroundBrush)) return 0;
-        const QRgb rgb = f.foreground().color().rgb() & 0xFFFFFF;
+    const QRgb textRgb = options.textColor.rgb() & 0xFFFFFF;
+    auto colourIndex = [&colours, textRgb](const QTextCharFormat& f) {
+        const bool own = f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() != Qt::NoBrush;
+        const QRgb rgb = own ? f.foreground().color().rgb() & 0xFFFFFF : textRgb;
         int i = colours.indexOf(rgb);
         if (i < 0) {
             colours.append(rgb);

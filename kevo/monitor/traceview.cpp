@@ -138,7 +138,10 @@ int TraceView::textLength() const {
 }
 
 void TraceView::setSelAttributes(COLORREF color, StyleSet styles) {
-    if (color == selColor_ && styles == selStyles_ && selFormat_.isValid()) return;
+    // Every run carries its colour, black included: text without one would be drawn in the
+    // desktop theme's text colour (light on a dark theme) and saved as "automatic".
+    if (color == selColor_ && styles == selStyles_ && selFormat_.hasProperty(QTextFormat::ForegroundBrush))
+        return;
     selColor_ = color;
     selStyles_ = styles;
     const quint64 key = quint64(color) << 8 | styles;

@@ -50,13 +50,6 @@ QAction* toolButton(QToolBar* bar, const char* name, const char* hint, const QIc
     QAction* a = bar->addAction(icon, QString());
     a->setObjectName(QString::fromLatin1(name));
     a->setToolTip(QString::fromUtf8(hint));
-    if (handler)
-        QObject::connect(a, &QAction::triggered, bar, [handler] {
-            try {
-                handler();
-            } catch (...) {
-                ShowException(std::current_exception());
-            }
-        });
+    if (handler) QObject::connect(a, &QAction::triggered, bar, [handler] { guarded(handler); });
     return a;
 }

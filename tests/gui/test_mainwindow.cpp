@@ -7,8 +7,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QToolBar>
+#include <stdexcept>
 
 #include "mainwindow_fixture.h"
+#include "monitorview.h"
 #include "numbertext.h"
 
 using namespace kevotest;
@@ -568,6 +570,95 @@ TEST_F(MainWindowTest, ExceptionsLeavingAHandlerAreShownAndTheLoopGoesOn) {
     EXPECT_EQ(messages()[0].text, "'12x' ist kein gültiger ganzzahliger Wert");
     EXPECT_EQ(messages()[0].type, dialogs::MsgType::Error);
     EXPECT_EQ(messages()[1].text, "");
+}
+
+TEST_F(MainWindowTest, ExceptionOfACommandIsShownOnceAtTheCommandAndTheWindowGoesOn) {
+    offlineStart();
+    // The file dialogs fail; every other request is recorded and cancelled.
+    dialogs::setResponder([this](const dialogs::Request& r) -> dialogs::Response {
+        if (r.kind == dialogs::Kind::OpenFile) throw EConvertError("'x' ist kein gültiger Wert");
+        asked.push_back(r);
+        return {dialogs::mrCancel, {}};
+    });
+    for (QAction* a : {w->miOpen, w->TB_Open, w->miOpenProj, w->TB_OpenProj}) {
+        asked.clear();
+        EXPECT_NO_THROW(a->trigger()) << s8(a->objectName());  // nothing unwinds through QAction
+        ASSERT_EQ(messages().size(), 1u) << s8(a->objectName());
+        EXPECT_EQ(messages()[0].text, "'x' ist kein gültiger Wert");
+        EXPECT_EQ(messages()[0].type, dialogs::MsgType::Error);
+    }
+    asked.clear();
+    w->miAnlStart->trigger();  // the window goes on: offline, start adds its refusal line
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(traceText(), "Offline: ohne Verbindung zum RAFU ist keine Aufzeichnung möglich.");
+}
+
+// The trace view with one fault: the first write of telegram 0's line throws, as a failing
+// view would inside the capture thread's decode hand-over.
+class FaultyTrace : public MonitorView {
+  public:
+    explicit FaultyTrace(MonitorView* view) : v_(view) {}
+    void addLine(const std::string& t) override { trip(t), v_->addLine(t); }
+    void insertAtCaret(const std::string& t) override { trip(t), v_->insertAtCaret(t); }
+    int caretPos() const override { return v_->caretPos(); }
+    void setCaretPos(int pos) override { v_->setCaretPos(pos); }
+    int textLength() const override { return v_->textLength(); }
+    void setSelAttributes(COLORREF c, StyleSet s) override { v_->setSelAttributes(c, s); }
+    void setBackgroundColor(COLORREF c) override { v_->setBackgroundColor(c); }
+    void clearText() override { v_->clearText(); }
+    void scrollCaretIntoView() override { v_->scrollCaretIntoView(); }
+    void beginBulk() override { v_->beginBulk(); }
+    void endBulk() override { v_->endBulk(); }
+
+  private:
+    void trip(const std::string& t) {
+        if (armed_ && t.rfind("00000", 0) == 0) {
+            armed_ = false;
+            throw std::runtime_error("Ansicht voll");
+        }
+    }
+    MonitorView* v_;
+    bool armed_ = true;
+};
+
+TEST_F(MainWindowTest, ExceptionInACaptureHandOverStillStopsTheAdapterAndEndsWithTheFooter) {
+    linkedStart();
+    FaultyTrace faulty(w->RE_I2CMonitor);
+    setMonitorView(&faulty);
+    struct Restore {
+        TF_IIcCtrl* w;
+        ~Restore() { setMonitorView(w->RE_I2CMonitor); }
+    } restore{w};
+    sim->setCaptureScript(telegram({0xA0, 0x00, 0x11}));
+    sim->clearLog();
+    // What had happened when the message came.
+    bool stopSent = false, footer = false, stopped = false;
+    dialogs::setResponder([&](const dialogs::Request& r) {
+        asked.push_back(r);
+        const auto tel = sim->receivedTelegrams();
+        stopSent = std::find(tel.begin(), tel.end(), "10") != tel.end();
+        footer = traceText().find(" - Aufzeichnung beendet! \n" + std::string(70, '-') + "\n") !=
+                 std::string::npos;
+        stopped = !w->CaptureThread && w->miAnlStart->isEnabled() && LinkOpenCount == 0;
+        return dialogs::Response{dialogs::mrOk, {}};
+    });
+
+    w->miAnlStart->trigger();
+    ASSERT_TRUE(waitFor([&] { return !messages().empty(); }, 5000));  // it comes by itself
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "Ansicht voll");
+    EXPECT_TRUE(stopSent);
+    EXPECT_TRUE(footer) << traceText();
+    EXPECT_TRUE(stopped);
+    EXPECT_NE(traceText().find("00000  »A0 00 11«\n"), std::string::npos) << traceText();
+    EXPECT_TRUE(w->DocFlags & DocLogModified);
+
+    // The next recording works as ever.
+    w->miAnlStart->trigger();
+    ASSERT_NE(w->CaptureThread, nullptr);
+    w->miAnlStop->trigger();
+    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(LinkOpenCount, 0);
 }
 
 }  // namespace

@@ -16,8 +16,10 @@
 #include "capturestore.h"
 #include "iictexte.h"
 #include "iicwatch.h"
+#include "minirtf.h"
 #include "projectsettings.h"
 #include "qtapp.h"
+#include "rtfwriter.h"
 #include "storeview.h"
 #include "tracedecoder.h"
 #include "traceview.h"
@@ -36,6 +38,15 @@ COLORREF colorRefOf(const QColor& c) {
     return COLORREF(c.red()) | COLORREF(c.green()) << 8 | COLORREF(c.blue()) << 16;
 }
 
+// A run without a colour of its own: drawn in the palette's text colour, whatever that is.
+constexpr COLORREF NoColour = 0xFFFFFFFF;
+
+COLORREF colorOf(const QTextCharFormat& f) {
+    return f.hasProperty(QTextFormat::ForegroundBrush) && f.foreground().style() == Qt::SolidPattern
+               ? colorRefOf(f.foreground().color())
+               : NoColour;
+}
+
 StyleSet stylesOf(const QTextCharFormat& f) {
     StyleSet s = 0;
     if (f.fontWeight() >= QFont::Bold) s |= StyleBold;
@@ -51,7 +62,7 @@ std::vector<CharAttr> widgetAttributes(const TraceView& v) {
     for (QTextBlock b = v.document()->begin(); b.isValid(); b = b.next())
         for (auto it = b.begin(); !it.atEnd(); ++it) {
             const QTextFragment f = it.fragment();
-            const CharAttr a{colorRefOf(f.charFormat().foreground().color()), stylesOf(f.charFormat())};
+            const CharAttr a{colorOf(f.charFormat()), stylesOf(f.charFormat())};
             out.insert(out.end(), size_t(f.length()), a);
         }
     return out;
@@ -161,6 +172,54 @@ TEST_F(TraceViewTest, SameTextAndAttributesAsTheRecordingView) {
         ASSERT_TRUE(got[i] == want[i])
             << "character " << i << ": colour " << std::hex << got[i].color << " vs " << want[i].color
             << ", styles " << int(got[i].styles) << " vs " << int(want[i].styles);
+    }
+}
+
+TEST_F(TraceViewTest, EveryRunCarriesItsColourInTheViewAndInTheRtfCopy) {
+    // Text in the default black with no style, each written first into a fresh view: the
+    // refusal line while offline, a loaded log's heading and first number, a recording's
+    // header. Each run must carry its colour, in the view and in the RTF copy.
+    const std::function<void()> writes[] = {
+        [] { monitorView()->addLine("Offline: ohne Verbindung zum RAFU ist keine Aufzeichnung möglich."); },
+        [] { ShowTraceOffline("I²C-Analyzer Protokolldatei: /tmp/x.i2p", 0); },
+        [] {
+            InitTraceAttributes(true);
+            ThIIcWatch::ResetMonitorAttributes();
+            for (const std::string& line : {"\x80" + SeparatorLine, std::string(" RAFU I²C-Protokoll - x")}) {
+                PendingLine = line;
+                ThIIcWatch::SyncAddLine();
+            }
+            DecodeTrace(0);
+        },
+    };
+    ProjectSettings.AttributeEnable = 0xFF;
+    fillRandomCapture(*store, 20, 7);
+    for (const auto& write : writes) {
+        FakeView fake;
+        setMonitorView(&fake);
+        resetTraceDecoder();
+        store->DecodePos = store->TelegramNo = 0;
+        write();
+        view = std::make_unique<TraceView>();
+        setMonitorView(view.get());
+        resetTraceDecoder();
+        store->DecodePos = store->TelegramNo = 0;
+        write();
+
+        const std::vector<CharAttr> want = fakeAttributes(fake);
+        const std::vector<CharAttr> got = widgetAttributes(*view);
+        ASSERT_EQ(got.size(), want.size());
+        const kevosupport::MiniRtf rtf(rtf::documentToRtf(*view->document()));
+        std::vector<unsigned> rtfColours;
+        for (const kevosupport::TextRun& r : rtf.runs)
+            rtfColours.insert(rtfColours.end(), r.text.size(), r.rgb);
+        ASSERT_EQ(rtfColours.size(), want.size());
+        for (size_t i = 0; i < got.size(); ++i) {
+            const COLORREF c = want[i].color;
+            const unsigned rgb = (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
+            ASSERT_EQ(got[i].color, c) << "view, character " << i << " of " << fake.text;
+            ASSERT_EQ(rtfColours[i], rgb) << "RTF, character " << i << " of " << fake.text;
+        }
     }
 }
 
