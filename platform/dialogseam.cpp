@@ -1,7 +1,12 @@
 #include "dialogseam.h"
 
+#include "dialogseam_qt.h"
+
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -37,40 +42,56 @@ const std::pair<Button, ModalResult> kButtonResults[] = {
     {mbAbort, mrAbort}, {mbRetry, mrRetry}, {mbIgnore, mrIgnore},
 };
 
-Response showMessage(const Request& r) {
-    QMessageBox box;
-    switch (r.type) {
-        case MsgType::Warning:
-            box.setIcon(QMessageBox::Warning);
-            break;
-        case MsgType::Error:
-            box.setIcon(QMessageBox::Critical);
-            break;
-        case MsgType::Information:
-            box.setIcon(QMessageBox::Information);
-            break;
-        case MsgType::Confirmation:
-            box.setIcon(QMessageBox::Question);
-            break;
-        case MsgType::Custom:
-            break;
-    }
-    box.setWindowTitle(q(r.caption.empty() ? typeCaption(r.type) : r.caption));
-    box.setText(q(r.text));
-    std::vector<std::pair<QPushButton*, ModalResult>> buttons;
-    size_t i = 0;
+const char* const kResultProperty = "modalResult";
+
+// The result of the only button of a set, or mrNone.
+int singleButtonResult(unsigned buttons) {
+    int found = mrNone;
     for (auto [b, mr] : kButtonResults) {
-        if (!(r.buttons & b)) continue;
-        std::string cap = i < r.buttonCaptions.size() ? r.buttonCaptions[i] : buttonCaption(b);
-        ++i;
-        QPushButton* pb = box.addButton(q(cap), QMessageBox::ActionRole);
-        buttons.emplace_back(pb, mr);
+        if (!(buttons & b)) continue;
+        if (found != mrNone) return mrNone;
+        found = mr;
     }
-    if (r.x != -1 || r.y != -1) box.move(r.x, r.y);
-    box.exec();
-    for (auto& [pb, mr] : buttons)
-        if (box.clickedButton() == pb) return {mr, {}};
-    return {mrCancel, {}};
+    return found;
+}
+
+// What Esc and the close button give for a request: a box of one button closes with it.
+int escapeResultOf(const Request& r) {
+    return r.escapeResult != mrNone ? r.escapeResult : singleButtonResult(r.buttons);
+}
+
+// The preset file name joined onto the initial folder, unless it is a path of its own.
+QString startPath(const Request& r) {
+    const QString dir = q(r.initialDir);
+    const QString name = q(r.value);
+    if (name.isEmpty()) return dir;
+    if (dir.isEmpty() || QDir::isAbsolutePath(name)) return name;
+    return QDir(dir).filePath(name);
+}
+
+// Qt's open dialog finds a typed name only as it is spelt (plus the default suffix); the
+// program's files were named for a file system that ignores case.
+class SeamFileDialog : public QFileDialog {
+  public:
+    using QFileDialog::QFileDialog;
+
+  protected:
+    void accept() override {
+        if (fileMode() == QFileDialog::ExistingFile) {
+            const QStringList typed = selectedFiles();
+            if (typed.size() == 1 && !QFileInfo::exists(typed.first())) {
+                const QString found = existingFileIgnoringCase(typed.first(), defaultSuffix());
+                if (!found.isEmpty()) selectFile(found);
+            }
+        }
+        QFileDialog::accept();
+    }
+};
+
+Response showMessage(const Request& r) {
+    const std::unique_ptr<QMessageBox> box = makeMessageBox(r);
+    box->exec();
+    return {messageBoxResult(*box), {}};
 }
 
 Response showReal(const Request& r) {
@@ -84,20 +105,11 @@ Response showReal(const Request& r) {
                 QInputDialog::getText(nullptr, q(r.caption), q(r.text), QLineEdit::Normal, q(r.value), &ok);
             return ok ? Response{mrOk, s8(v)} : Response{mrCancel, r.value};
         }
-        case Kind::OpenFile: {
-            QString start = q(r.initialDir);
-            if (!r.value.empty()) start = start.isEmpty() ? q(r.value) : start + "/" + q(r.value);
-            QString f = QFileDialog::getOpenFileName(nullptr, q(r.caption), start, qtFilter(r.filter));
-            return f.isEmpty() ? Response{mrCancel, {}} : Response{mrOk, s8(f)};
-        }
+        case Kind::OpenFile:
         case Kind::SaveFile: {
-            QString start = q(r.initialDir);
-            if (!r.value.empty()) start = start.isEmpty() ? q(r.value) : start + "/" + q(r.value);
-            QFileDialog dlg(nullptr, q(r.caption), start, qtFilter(r.filter));
-            dlg.setAcceptMode(QFileDialog::AcceptSave);
-            if (!r.defaultExt.empty()) dlg.setDefaultSuffix(q(r.defaultExt));
-            if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {mrCancel, {}};
-            return {mrOk, s8(dlg.selectedFiles().first())};
+            const std::unique_ptr<QFileDialog> dlg = makeFileDialog(r);
+            const int code = dlg->exec();
+            return fileDialogResponse(*dlg, code);
         }
         case Kind::SelectDir: {
             QString d = QFileDialog::getExistingDirectory(nullptr, q(r.caption), q(r.value));
@@ -123,8 +135,95 @@ bool hasResponder() {
 }
 
 Response ask(const Request& request) {
-    if (responderSlot()) return responderSlot()(request);
-    return showReal(request);
+    if (!responderSlot()) return showReal(request);
+    // A scripted Esc: a box closes with its escape result and ignores Esc when it has none (the
+    // responder is asked again, as the box would still stand); any other dialog is cancelled.
+    for (int round = 0; round < 1000; ++round) {
+        Response a = responderSlot()(request);
+        if (a.result != mrEscape) return a;
+        if (request.kind != Kind::Message) return {mrCancel, {}};
+        const int escape = escapeResultOf(request);
+        if (escape != mrNone) return {escape, {}};
+    }
+    return {mrCancel, {}};  // a responder that never stops pressing Esc
+}
+
+std::unique_ptr<QMessageBox> makeMessageBox(const Request& r) {
+    auto box = std::make_unique<QMessageBox>();
+    switch (r.type) {
+        case MsgType::Warning:
+            box->setIcon(QMessageBox::Warning);
+            break;
+        case MsgType::Error:
+            box->setIcon(QMessageBox::Critical);
+            break;
+        case MsgType::Information:
+            box->setIcon(QMessageBox::Information);
+            break;
+        case MsgType::Confirmation:
+            box->setIcon(QMessageBox::Question);
+            break;
+        case MsgType::Custom:
+            break;
+    }
+    box->setWindowTitle(q(r.caption.empty() ? typeCaption(r.type) : r.caption));
+    box->setText(q(r.text));
+    const int escape = escapeResultOf(r);
+    size_t i = 0;
+    for (auto [b, mr] : kButtonResults) {
+        if (!(r.buttons & b)) continue;
+        const std::string cap = i < r.buttonCaptions.size() ? r.buttonCaptions[i] : buttonCaption(b);
+        ++i;
+        // The buttons keep the order of the class library's boxes, so none gets a Qt role that
+        // would reorder it; Esc and the close button are bound explicitly.
+        QPushButton* pb = box->addButton(q(cap), QMessageBox::ActionRole);
+        pb->setProperty(kResultProperty, static_cast<int>(mr));
+        if (mr == escape) box->setEscapeButton(pb);
+    }
+    if (r.x != -1 || r.y != -1) box->move(r.x, r.y);
+    return box;
+}
+
+int messageBoxResult(const QMessageBox& box) {
+    const QAbstractButton* b = box.clickedButton();
+    const QVariant v = b ? b->property(kResultProperty) : QVariant();
+    return v.isValid() ? v.toInt() : mrCancel;
+}
+
+std::unique_ptr<QFileDialog> makeFileDialog(const Request& r) {
+    auto dlg = std::make_unique<SeamFileDialog>(nullptr, q(r.caption), startPath(r), qtFilter(r.filter));
+    // Qt's own dialog: a desktop's native chooser may match the patterns case-sensitively.
+    dlg->setOption(QFileDialog::DontUseNativeDialog);
+    dlg->setFilter(dlg->filter() & ~QDir::CaseSensitive);
+    if (r.kind == Kind::SaveFile) {
+        dlg->setAcceptMode(QFileDialog::AcceptSave);
+        dlg->setFileMode(QFileDialog::AnyFile);
+    } else {
+        dlg->setAcceptMode(QFileDialog::AcceptOpen);
+        dlg->setFileMode(QFileDialog::ExistingFile);
+    }
+    if (!r.defaultExt.empty()) dlg->setDefaultSuffix(q(r.defaultExt));
+    return dlg;
+}
+
+Response fileDialogResponse(const QFileDialog& dlg, int code) {
+    const QStringList files = dlg.selectedFiles();
+    if (code != QDialog::Accepted || files.isEmpty() || files.first().isEmpty()) return {mrCancel, {}};
+    return {mrOk, s8(files.first())};
+}
+
+QString existingFileIgnoringCase(const QString& path, const QString& defaultExt) {
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (name.isEmpty()) return {};
+    QStringList wanted{name};
+    if (!defaultExt.isEmpty() && info.suffix().isEmpty()) wanted << name + "." + defaultExt;
+    const QDir dir = info.absoluteDir();
+    const QStringList entries = dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString& w : wanted)
+        for (const QString& e : entries)
+            if (e.compare(w, Qt::CaseInsensitive) == 0) return dir.filePath(e);
+    return {};
 }
 
 std::string buttonCaption(Button b) {
@@ -170,7 +269,14 @@ static std::vector<std::string> captionsFor(unsigned buttons) {
     return out;
 }
 
-int messageDlgPos(const std::string& text, MsgType type, unsigned buttons, int x, int y) {
+int defaultEscapeResult(unsigned buttons) {
+    if (buttons & mbCancel) return mrCancel;
+    if (buttons & mbNo) return mrNo;
+    if (buttons & mbOK) return mrOk;
+    return singleButtonResult(buttons);
+}
+
+int messageDlgPos(const std::string& text, MsgType type, unsigned buttons, int x, int y, int escapeResult) {
     Request r;
     r.kind = Kind::Message;
     r.caption = typeCaption(type);
@@ -180,11 +286,12 @@ int messageDlgPos(const std::string& text, MsgType type, unsigned buttons, int x
     r.buttonCaptions = captionsFor(buttons);
     r.x = x;
     r.y = y;
+    r.escapeResult = escapeResult != mrNone ? escapeResult : defaultEscapeResult(buttons);
     return ask(r).result;
 }
 
 int messageBox(const std::string& caption, const std::string& text, MsgType type, unsigned buttons,
-               const std::vector<std::string>& buttonCaptions, int x, int y) {
+               const std::vector<std::string>& buttonCaptions, int x, int y, int escapeResult) {
     Request r;
     r.kind = Kind::Message;
     r.caption = caption;
@@ -194,6 +301,7 @@ int messageBox(const std::string& caption, const std::string& text, MsgType type
     r.buttonCaptions = buttonCaptions.empty() ? captionsFor(buttons) : buttonCaptions;
     r.x = x;
     r.y = y;
+    r.escapeResult = escapeResult != mrNone ? escapeResult : defaultEscapeResult(buttons);
     return ask(r).result;
 }
 

@@ -27,6 +27,10 @@ enum ModalResult {
     mrNo = 7
 };
 
+// A responder's answer for "the user pressed Esc or the box's close button": the seam turns it
+// into the request's escapeResult, or, where the box ignores both, asks again.
+constexpr int mrEscape = -1;
+
 // Buttons of a message box (a set of bits).
 enum Button : unsigned {
     mbYes = 1u << 0,
@@ -60,10 +64,15 @@ struct Request {
     // Top-left corner of the box in screen coordinates; centred when both are -1.
     int x = -1;
     int y = -1;
+    // Message: what Esc and the close button give (the box clicks the button of that result);
+    // mrNone: the box ignores both.
+    int escapeResult = mrNone;
     std::string filter;  // "I²C Protokoll|*.I2P" style: description|pattern pairs
     std::string initialDir;
     std::string defaultExt;
-    std::string value;  // initial text / file name / directory
+    // Initial text / file name / directory. A file name that is an absolute path is used as it
+    // is; a relative one is taken from initialDir.
+    std::string value;
     // Printer: the printer the real dialog sets up (owned by the caller). A responder leaves
     // it alone and names a PDF file in its answer, or none for the printer as it is.
     QPrinter* printer = nullptr;
@@ -83,11 +92,17 @@ bool hasResponder();
 // Sends a request through the responder, or shows the real dialog.
 Response ask(const Request& request);
 
-// MessageDlgPos: a box with the standard German captions at (x, y); -1/-1 centres it.
-int messageDlgPos(const std::string& text, MsgType type, unsigned buttons, int x = -1, int y = -1);
+// MessageDlgPos: a box with the standard German captions at (x, y); -1/-1 centres it. Esc and
+// the close button give escapeResult; mrNone: defaultEscapeResult(buttons).
+int messageDlgPos(const std::string& text, MsgType type, unsigned buttons, int x = -1, int y = -1,
+                  int escapeResult = mrNone);
 // A box with its own caption and buttons (German captions given by the caller).
 int messageBox(const std::string& caption, const std::string& text, MsgType type, unsigned buttons,
-               const std::vector<std::string>& buttonCaptions, int x = -1, int y = -1);
+               const std::vector<std::string>& buttonCaptions, int x = -1, int y = -1,
+               int escapeResult = mrNone);
+// What Esc gives when the caller names nothing: Cancel, else No, else OK, else the only
+// button; mrNone (Esc ignored) for any other set.
+int defaultEscapeResult(unsigned buttons);
 // The platform's error box with one Cancel button ("Abbrechen"), centred.
 void errorBoxCancel(const std::string& text, const std::string& caption = "Fehler");
 bool inputQuery(const std::string& caption, const std::string& prompt, std::string& value);

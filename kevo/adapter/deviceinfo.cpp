@@ -108,7 +108,8 @@ bool SendAnalyzerSetup() {
                                           "Die Datenverbindung zum RAFU konnte nicht hergestellt werden\n    "
                                           "    Bitte überprüfen Sie das Datenkabel",
                                           dialogs::MsgType::Error, dialogs::mbRetry | dialogs::mbIgnore,
-                                          {"&Wiederholen", "&Ignorieren"}, left + 150, top + 150);
+                                          {"&Wiederholen", "&Ignorieren"}, left + 150, top + 150,
+                                          dialogs::mrRetry);  // closing the box tries again
         if (r == dialogs::mrIgnore) return false;
     }
     // Not identified yet: identify now (nested open inside the open link), so the divisor

@@ -192,7 +192,8 @@ void TF_IIcCtrl::adapterLinkLoop() {
             }
             const int answer =
                 dialogs::messageDlgPos(linkError, dialogs::MsgType::Error,
-                                       dialogs::mbOK | dialogs::mbRetry | dialogs::mbIgnore, boxX(), boxY());
+                                       dialogs::mbOK | dialogs::mbRetry | dialogs::mbIgnore, boxX(), boxY(),
+                                       dialogs::mrOk);  // closing the box goes on as OK
             if (answer == dialogs::mrIgnore) {
                 OfflineMode = true;
                 DeviceInfo.SerialNumber.clear();
@@ -228,9 +229,9 @@ void TF_IIcCtrl::FormResize() {
 void TF_IIcCtrl::FormCloseQuery(bool& CanClose) {
     CanClose = true;
     if (!miAnlStop->isEnabled()) return;
-    const int answer =
-        dialogs::messageDlgPos("I²C-Analyzer ist gestartet, Analyzer stoppen und Programm beenden?",
-                               dialogs::MsgType::Warning, dialogs::mbYes | dialogs::mbCancel, boxX(), boxY());
+    const int answer = dialogs::messageDlgPos(
+        "I²C-Analyzer ist gestartet, Analyzer stoppen und Programm beenden?", dialogs::MsgType::Warning,
+        dialogs::mbYes | dialogs::mbCancel, boxX(), boxY(), dialogs::mrCancel);
     if (answer == dialogs::mrYes) {
         if (CaptureThread) StopAnalyzer();  // it may have ended of an error meanwhile
     } else

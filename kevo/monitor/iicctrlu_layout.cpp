@@ -51,9 +51,10 @@ TF_IIcCtrl::TF_IIcCtrl(QWidget* owner) : QMainWindow(owner) {
 
     buildStatusBar();
 
-    // Designed client area 592 x 378 at 571, 180; the project file may override both.
+    // Designed client area 592 x 378 at 571, 180; the project file may override both. The
+    // window is never smaller than 600 x 412, which the designed size is widened to.
     const int menuHeight = Hauptmenu->sizeHint().height();
-    setMinimumSize(592, 380);
+    setMinimumSize(600, 412);
     resize(592, 378 + menuHeight);
     move(571, 180);
 }

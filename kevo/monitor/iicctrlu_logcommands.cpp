@@ -22,9 +22,9 @@ const char* const kLogFilter = "I²C Protokoll|*.I2P";
 
 void TF_IIcCtrl::miNewClick() {
     if (DocFlags & DocLogModified) {
-        const int answer = dialogs::messageDlgPos("Änderungen nicht gespeichert!  Dateien speichern?",
-                                                  dialogs::MsgType::Warning,
-                                                  dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel);
+        const int answer = dialogs::messageDlgPos(
+            "Änderungen nicht gespeichert!  Dateien speichern?", dialogs::MsgType::Warning,
+            dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel, -1, -1, dialogs::mrCancel);
         if (answer == dialogs::mrYes) {
             SaveProtokoll(LogPath);
             if (!lastSaveOk_) return;  // the log stays: it could not be saved
@@ -43,7 +43,8 @@ void TF_IIcCtrl::miOpenClick() {
     if (DocFlags & DocLogModified) {
         const int answer = dialogs::messageDlgPos(
             "Das aktuelle Messprotokoll wurde nicht gesichert!\nSoll es jetzt gespeichert werden?",
-            dialogs::MsgType::Warning, dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel, boxX(), boxY());
+            dialogs::MsgType::Warning, dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel, boxX(), boxY(),
+            dialogs::mrCancel);
         if (answer == dialogs::mrYes) {
             SaveProtokoll(LogPath);
             if (!lastSaveOk_) return;

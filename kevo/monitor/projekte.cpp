@@ -48,9 +48,9 @@ void makeFolder(const std::string& dir) {
 // The save question of new and open. Yes saves the modified log and project; false when the
 // command must end: Cancel, or a save that failed (nothing is discarded unsaved then).
 bool askSaveChanges(TF_IIcCtrl& w) {
-    const int answer =
-        dialogs::messageDlgPos(SaveChangesQuestion, dialogs::MsgType::Warning,
-                               dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel, w.boxX(), w.boxY());
+    const int answer = dialogs::messageDlgPos(SaveChangesQuestion, dialogs::MsgType::Warning,
+                                              dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel, w.boxX(),
+                                              w.boxY(), dialogs::mrCancel);
     if (answer == dialogs::mrNo) return true;
     if (answer != dialogs::mrYes) return false;
     if (w.DocFlags & DocLogModified) {
@@ -136,16 +136,17 @@ void TF_IIcCtrl::miNewProjektClick() {
         if (name.empty()) continue;
         if (HasInvalidNameChar(name)) {
             const int answer = dialogs::messageDlgPos(InvalidProjectNameText, dialogs::MsgType::Error,
-                                                      dialogs::mbRetry | dialogs::mbCancel, boxX(), boxY());
+                                                      dialogs::mbRetry | dialogs::mbCancel, boxX(), boxY(),
+                                                      dialogs::mrCancel);
             if (answer == dialogs::mrRetry) continue;
             break;
         }
         const std::string file = ProjectDir + name + ".kvo";
         const std::string folder = ProjectDir + name + "/";
         if (exists(file)) {
-            const int answer =
-                dialogs::messageDlgPos(ProjectExistsQuestion, dialogs::MsgType::Warning,
-                                       dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel, boxX(), boxY());
+            const int answer = dialogs::messageDlgPos(ProjectExistsQuestion, dialogs::MsgType::Warning,
+                                                      dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel,
+                                                      boxX(), boxY(), dialogs::mrCancel);
             if (answer == dialogs::mrNo) continue;
             if (answer != dialogs::mrYes) break;
             (void)::unlink(file.c_str());

@@ -2,6 +2,7 @@
 // copy, backups, loading with the store's limits and broken files.
 #include <QFileInfo>
 
+#include "dialogseam_qt.h"
 #include "logfiles.h"
 #include "mainwindow_fixture.h"
 #include "numbertext.h"
@@ -86,6 +87,10 @@ TEST_F(LogFilesTest, SaveAsAddsTheExtensionAndNamesTheLog) {
     answers = {{dialogs::mrCancel, {}}};
     w->miSaveAs->trigger();
     EXPECT_EQ(asked.back().value, dir + "Data/sub/messung.I2P");  // preset to the log's name
+    // The real dialog opens in the log's folder with its name, so OK saves it in place.
+    const auto dlg = dialogs::makeFileDialog(asked.back());
+    EXPECT_EQ(s8(dlg->directory().absolutePath()), dir + "Data/sub");
+    EXPECT_EQ(s8(dlg->selectedFiles().value(0)), w->LogPath);
     EXPECT_EQ(w->LogPath, dir + "Data/sub/messung.I2P");
 }
 
@@ -93,7 +98,7 @@ TEST_F(LogFilesTest, NewAsksAboutAnUnsavedLog) {
     offlineStart();
     record(sample());
 
-    answers = {{dialogs::mrCancel, {}}};
+    answers = {{dialogs::mrEscape, {}}};  // as Cancel: stop here
     w->miNew->trigger();
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, "Änderungen nicht gespeichert!  Dateien speichern?");
@@ -158,6 +163,12 @@ TEST_F(LogFilesTest, OpenCancelledStillClearsTheDocumentFlags) {
     offlineStart();
     record(sample());
     w->DocFlags |= DocProjectModified;
+    // Esc in the question stops the command.
+    answers = {{dialogs::mrEscape, {}}};
+    w->miOpen->trigger();
+    EXPECT_EQ(asked.size(), 1u);
+    EXPECT_EQ(w->DocFlags, DocLogModified | DocProjectModified);
+
     answers = {{dialogs::mrNo, {}}, {dialogs::mrCancel, {}}};
     w->miOpen->trigger();
     EXPECT_EQ(w->DocFlags, 0);

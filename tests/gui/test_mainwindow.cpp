@@ -130,6 +130,16 @@ TEST_F(MainWindowTest, LinkErrorOkOpensSettingsAndMarksTheProjectEvenWithoutChan
     EXPECT_TRUE(w->miSaveProj->isEnabled());
 }
 
+TEST_F(MainWindowTest, EscInTheLinkErrorBoxGoesOnAsOk) {
+    writeConfig("COM9", 921600);
+    answers = {{dialogs::mrEscape, {}}, {dialogs::mrIgnore, {}}};
+    answerSettings(true);
+    showWindow();
+    EXPECT_EQ(settingsRuns, 1);
+    EXPECT_EQ(messages().size(), 2u);  // the box closed at once; the port was tried again
+    EXPECT_TRUE(OfflineMode);
+}
+
 TEST_F(MainWindowTest, ResizeMarksTheProjectOnlyAfterStartUp) {
     offlineStart();
     EXPECT_FALSE(w->DocFlags & DocProjectModified);
@@ -212,6 +222,9 @@ TEST_F(MainWindowTest, MenusAndToolBarCarryTheirCaptionsHintsAndOrder) {
     EXPECT_EQ(w->RE_I2CMonitor->font().pixelSize(), 13);
     EXPECT_EQ(w->panelText(0), QString::fromUtf8("Gerät"));
     EXPECT_EQ(w->SBarPanels[2]->width(), 150);
+    // The window is never smaller than 600 x 412.
+    w->resize(300, 200);
+    EXPECT_EQ(w->size(), QSize(600, 412));
 }
 
 TEST_F(MainWindowTest, StatusPanelsAndCaptionFollowProjectAndLog) {
@@ -224,8 +237,8 @@ TEST_F(MainWindowTest, StatusPanelsAndCaptionFollowProjectAndLog) {
     EXPECT_EQ(panel(3), " Mastertakt: 99 kHz");
     EXPECT_EQ(panel(1), " 3,3 Volt Logik");
     EXPECT_EQ(panel(2), " Aufzeichnung bis 140 kBit/S");
-    // At the designed window size no panel but the last is narrower than its text.
-    w->resize(592, w->height());
+    // At the smallest window width no panel but the last is narrower than its text.
+    w->resize(600, w->height());
     EXPECT_TRUE(waitFor(
         [&] {
             for (int i = 0; i < 4; ++i)
@@ -355,9 +368,10 @@ TEST_F(MainWindowTest, CloseDuringRecordingAsksAndCancelKeepsItRunning) {
     w->miAnlStart->trigger();
     ASSERT_NE(w->CaptureThread, nullptr);
 
-    answers = {{dialogs::mrCancel, {}}};
+    answers = {{dialogs::mrEscape, {}}, {dialogs::mrCancel, {}}};
+    EXPECT_FALSE(w->close());  // Esc refuses the close as Cancel does
     EXPECT_FALSE(w->close());
-    ASSERT_EQ(messages().size(), 1u);
+    ASSERT_EQ(messages().size(), 2u);
     EXPECT_EQ(messages()[0].text, "I²C-Analyzer ist gestartet, Analyzer stoppen und Programm beenden?");
     EXPECT_EQ(messages()[0].type, dialogs::MsgType::Warning);
     EXPECT_EQ(messages()[0].buttons, unsigned(dialogs::mbYes | dialogs::mbCancel));

@@ -118,6 +118,30 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
     EXPECT_EQ(ProjectSettings.DataDir, old);
 }
 
+TEST_F(ProjectsTest, EscInTheQuestionsOfNewProjectActsAsCancel) {
+    start();
+    ProjectSettings.AutoSaveProject = 0;
+    writeFile(data + "beta.kvo", "[Version]\r\nPC=alt\r\n");
+    const struct {
+        std::deque<Response> script;  // Esc closes the last box asked
+        bool keepsLog;
+    } cases[] = {
+        {{{mrEscape, {}}}, true},                               // the save question
+        {{{mrNo, {}}, {mrOk, "a.b"}, {mrEscape, {}}}, false},   // Retry/Cancel: the name is dropped
+        {{{mrNo, {}}, {mrOk, "beta"}, {mrEscape, {}}}, false},  // replace: nothing is created
+    };
+    for (const auto& c : cases) {
+        record();
+        asked.clear();
+        answers = c.script;
+        w->miNewProjekt->trigger();
+        EXPECT_EQ(asked.size(), c.script.size());  // each box closed at once, none asked again
+        EXPECT_EQ(traceText().empty(), !c.keepsLog);
+        EXPECT_EQ(w->ProjectPath, "");
+        EXPECT_EQ(readAll(data + "beta.kvo"), "[Version]\r\nPC=alt\r\n");
+    }
+}
+
 TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     start();
     newProject("one");

@@ -204,7 +204,7 @@ TEST_F(AnalyzerSetup, RetryOrClosedBoxTriesAgainUntilTheLinkOpens) {
     ASSERT_EQ(select("COM12"), 0);
     // Without a main window the box sits at 150, 150. The cable is plugged in while the
     // second box is up.
-    script({dialogs::mrCancel, dialogs::mrRetry}, [this] {
+    script({dialogs::mrEscape, dialogs::mrEscape}, [this] {
         if (boxes.size() == 2) select("COM3");
     });
     EXPECT_TRUE(SendAnalyzerSetup());
