@@ -127,6 +127,11 @@ class MainWindowTest : public kevosupport::SimPortTest {
         sim->setCaptureIdle();
     }
 
+    // The linked tests name 9600 baud: on a pty the rate changes nothing on the wire, but the
+    // library then waits up to 109 ms for an answer (6 ms at 921,600 baud), so a loaded
+    // machine does not turn a late reply of the simulator into a missing one.
+    static constexpr int kLinkedBaud = 9600;
+
     void writeConfig(const std::string& port, int baud, const std::string& extra = {}) {
         std::string text = "[Projekt]\r\nVerzeichnis=" + dir + "Data/\r\nDatei=\r\n[RAFU]\r\nPort=" + port +
                            "\r\nBaudrate=" + std::to_string(baud) + "\r\n" + extra;
@@ -165,7 +170,7 @@ class MainWindowTest : public kevosupport::SimPortTest {
 
     void linkedStart() {
         startSim();
-        writeConfig("COM1", 921600);
+        writeConfig("COM1", kLinkedBaud);
         showWindow();
         ASSERT_FALSE(OfflineMode);
     }

@@ -74,7 +74,7 @@ class FaultTest : public ToolWindowTest {
         ASSERT_NO_FATAL_FAILURE(startSim());
         sim->addDevice(0xA0, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});
         sim->addDevice(0xA2, {rafusim::DeviceKind::Ram, 256, 1, 1, 0x00});
-        writeConfig("COM1", 921600);
+        writeConfig("COM1", kLinkedBaud);
         ProjectSettings.ProbeMaster = 1;
         create();
         F_ScanTool = new TF_ScanTool(w);

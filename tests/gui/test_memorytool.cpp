@@ -35,7 +35,7 @@ class MemoryToolTest : public MainWindowTest {
     void start(int memBytes, int type = 0, int page = 8, bool hex = true) {
         ASSERT_NO_FATAL_FAILURE(startSim());
         sim->addDevice(0xA0, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});  // 24C02
-        writeConfig("COM1", 921600);
+        writeConfig("COM1", kLinkedBaud);
         create();
         F_Fortschritt = new TF_Fortschritt(w);
         F_MemoryTool = m = new TF_MemoryTool(w);

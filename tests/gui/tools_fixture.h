@@ -31,7 +31,7 @@ class ToolWindowTest : public MainWindowTest {
         sim->addDevice(0xAE, {rafusim::DeviceKind::Ram, 256, 1, 1, 0x00});
         sim->addDevice(0x90, {rafusim::DeviceKind::Register, 16, 1, 1, 0x00});
         sim->setMemory(0x90, 0, {0x19, 0x80, 0x4B, 0x00, 0x50});
-        writeConfig("COM1", 921600);
+        writeConfig("COM1", kLinkedBaud);
         ProjectSettings.ProbeMaster = 1;
         create();
         F_ScanTool = new TF_ScanTool(w);

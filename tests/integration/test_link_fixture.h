@@ -74,9 +74,17 @@ class LinkTest : public kevosupport::SimPortTest {
         return r;
     }
 
+    // Opens the port; once a block size came, waits until the library's ACK of that reply
+    // has reached the simulator, so that a test clearing the wire log next starts clean.
     int32_t openPort(int32_t baud = 921600) {
         select("COM5", baud);
-        return VlCOMOpenPort();
+        const int32_t r = VlCOMOpenPort();
+        if (r > 1)
+            waitUntil([&] {
+                const std::vector<uint8_t> raw = sim->rawReceived();
+                return !raw.empty() && raw.back() == rafusim::ACK;
+            });
+        return r;
     }
 
     // Sends a telegram; returns the result and the frame the caller's string became.
