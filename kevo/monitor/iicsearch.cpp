@@ -16,6 +16,7 @@
 #include "numberedit.h"
 #include "searchpattern.h"
 #include "traceview.h"
+#include "utf8text.h"
 #include "vclcontrols.h"
 
 TF_Search* F_Search = nullptr;
@@ -23,10 +24,6 @@ TF_Search* F_Search = nullptr;
 namespace {
 
 const char* const kNoMatch = "Keine Übereinstimmung gefunden";
-
-std::string s8(const QString& s) {
-    return s.toUtf8().toStdString();
-}
 
 template <class W>
 W* placed(W* w, const char* name, const QRect& r, const char* hint = nullptr) {

@@ -16,16 +16,13 @@
 #include "numberedit.h"
 #include "projectsettings.h"
 #include "toolglyphs.h"
+#include "utf8text.h"
 #include "vclcontrols.h"
 #include "vlcom.h"
 
 TF_BusTool* F_BusTool = nullptr;
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
 
 QString hexByte(std::int32_t v) {
     return q(FormatNumberText(v, NumberFormat::hexByte()));

@@ -22,18 +22,12 @@
 #include "numbertext.h"
 #include "projectsettings.h"
 #include "stringgride.h"
+#include "utf8text.h"
 #include "vlcom.h"
 
 TF_MemoryTool* F_MemoryTool = nullptr;
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-std::string s8(const QString& s) {
-    return s.toUtf8().toStdString();
-}
 
 const char* const kLinkFailed = "Datenübertragung fehlgeschlagen!\nVerbindung prüfen.";
 const char* const kNoAck = "Acknowledgefehler!\nBaustein antwortet nicht";

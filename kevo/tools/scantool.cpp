@@ -25,19 +25,13 @@
 #include "numbertext.h"
 #include "projectsettings.h"
 #include "toolglyphs.h"
+#include "utf8text.h"
 #include "vclcontrols.h"
 #include "vlcom.h"
 
 TF_ScanTool* F_ScanTool = nullptr;
 
 namespace {
-
-QString q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<int>(s.size()));
-}
-std::string s8(const QString& s) {
-    return s.toUtf8().toStdString();
-}
 
 void fill(QComboBox* box, const std::vector<std::string>& items, int select) {
     box->clear();
