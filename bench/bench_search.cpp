@@ -25,19 +25,9 @@ using namespace benchsupport;
 
 // Register writes and reads from device A0; telegram 49,990 is a write to device 5A.
 QByteArray fullLog() {
-    std::mt19937 rng(7);
-    QByteArray out;
-    const int telegrams = TelegramIndexSize - 1;
-    const int pairs = CaptureBufferSize / 2;
-    for (int t = 0; t < telegrams; ++t) {
-        const int n = pairs / telegrams + (t < pairs % telegrams ? 1 : 0);
-        benchTelegram(rng, n, t % 3 == 0, [&](uint8_t st, uint8_t d) {
-            if (t == 49990 && (st & StatusStart)) d = 0x5A;
-            out.append(char(st));
-            out.append(char(d));
-        });
-    }
-    return out;
+    return fullLogPairs(7, [](int t, uint8_t st, uint8_t& d) {
+        if (t == 49990 && (st & StatusStart)) d = 0x5A;
+    });
 }
 
 }  // namespace

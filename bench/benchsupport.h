@@ -11,6 +11,8 @@
 #include <random>
 #include <string>
 
+#include <QByteArray>
+
 #include "capturestore.h"
 #include "rafusim.h"
 #include "tasks.h"
@@ -47,6 +49,26 @@ void benchTelegram(std::mt19937& rng, int n, bool read, Add add) {
         if (rng() % 50 == 0) st |= StatusPort;
         add(st, d);
     }
+}
+
+// A full log: 49,999 telegram starts in exactly 800,000 pairs, every third a register read.
+// tweak(telegram, status, data) may change a pair's data byte before it is stored.
+template <class Tweak>
+QByteArray fullLogPairs(unsigned seed, Tweak tweak) {
+    std::mt19937 rng(seed);
+    QByteArray out;
+    out.reserve(CaptureBufferSize);
+    const int telegrams = TelegramIndexSize - 1;
+    const int pairs = CaptureBufferSize / 2;
+    for (int t = 0; t < telegrams; ++t) {
+        const int n = pairs / telegrams + (t < pairs % telegrams ? 1 : 0);
+        benchTelegram(rng, n, t % 3 == 0, [&](uint8_t st, uint8_t d) {
+            tweak(t, st, d);
+            out.append(char(st));
+            out.append(char(d));
+        });
+    }
+    return out;
 }
 
 // The trace view at the main window's size, as the process-wide one.
