@@ -1,5 +1,5 @@
 // The rule pair of a numeric entry field, as pure text logic; the Qt binding to a line edit is
-// NumberEdit (kevo/monitor/numberedit.h).
+// NumberEdit (kevo/widgets/numberedit.h).
 //
 // Typing rule: the shown text goes through LimitNumberText with the field's maximum.
 // Leaving rule: the value is ParseNumberText of the text; the owner stores it and the text is
