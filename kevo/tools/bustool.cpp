@@ -47,13 +47,22 @@ QLabel* label(QWidget* parent, const QString& text, const QRect& r) {
     return l;
 }
 
-// Text set from code, as it stands (a value from a project file may lie beyond the field's
-// maximum: the field shows what is stored).
+// Text set from code, as it stands, without the field's rules.
 void assign(QLineEdit* e, const QString& text) {
     if (NumberEdit* n = NumberEdit::of(e))
         n->assign(text);
     else
         e->setText(text);
+}
+
+// A value of the settings record into its number field by the field's own rules, as if it had
+// been typed and the field left: the typing rule cuts it to the field's maximum, the leave rule
+// stores what remains and writes its text. So a value from a project file that lies outside the
+// field is shown, stored and sent alike. Texts carry no sign: a negative value enters as 0.
+void bringIn(QLineEdit* e, std::int32_t value, QString (*text)(std::int32_t)) {
+    NumberEdit* n = NumberEdit::of(e);
+    n->setText(text(value < 0 ? 0 : value));
+    n->leave();
 }
 
 BusTelegramParams telegramParams() {
@@ -233,17 +242,22 @@ void TF_BusTool::hideEvent(QHideEvent* e) {
 void TF_BusTool::FormShow() {
     const TProjectSettings& s = ProjectSettings;
     if (F_IIcCtrl) F_IIcCtrl->setToolChecked(ProjectFileHost::BusForm, true);
-    assign(E_DevAdr, hexByte(s.BusDevAddr));
+    bringIn(E_DevAdr, s.BusDevAddr, hexByte);
     QRadioButton* choice = s.BusSubBytes == 1 ? RB_1ByteSub : s.BusSubBytes == 2 ? RB_2ByteSub : RB_noSub;
     vcl::setChecked(choice, true);  // runs its rule when it was not selected
-    assign(E_SubAdress, s.BusSubBytes == 2 ? hexWord(s.BusSubAddr) : hexByte(s.BusSubAddr));
-    if (choice == RB_noSub) E_SubAdress->setEnabled(false);
+    if (choice == RB_noSub) {
+        // Not in use: shown as stored, and kept for a later width.
+        assign(E_SubAdress, hexByte(s.BusSubAddr));
+        E_SubAdress->setEnabled(false);
+    } else {
+        bringIn(E_SubAdress, s.BusSubAddr, s.BusSubBytes == 2 ? hexWord : hexByte);
+    }
     applySubAddressEnabling();
     for (int i = 0; i < kBusToolBytes; ++i) {
         assign(BusToolEdits[size_t(i)], hexByte(s.BusSendData[size_t(i)]));
         BusToolEdits[size_t(16 + i)]->clear();
     }
-    assign(E_AnzBytes, hexByte(s.BusDataBytes));
+    bringIn(E_AnzBytes, s.BusDataBytes, hexByte);
     enableSendFields();
 }
 

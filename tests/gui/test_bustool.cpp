@@ -46,6 +46,7 @@ TEST_F(BusToolTest, ShowingLoadsTheSettingsAndSetsTheCheckMark) {
     for (int i = 0; i < 16; ++i) EXPECT_EQ(t->BusToolEdits[size_t(i)]->isEnabled(), i < 1) << i;
 
     // A stored odd address and no sub-address: everything of the sub-address disabled.
+    for (int k = 0; k < 16; ++k) t->BusToolEdits[size_t(16 + k)]->setText("old");
     t->hide();
     EXPECT_FALSE(w->miBusTool->isChecked());
     ProjectSettings.BusDevAddr = 0x91;
@@ -56,6 +57,39 @@ TEST_F(BusToolTest, ShowingLoadsTheSettingsAndSetsTheCheckMark) {
     EXPECT_FALSE(t->RB_2ByteSub->isEnabled());
     EXPECT_FALSE(t->E_SubAdress->isEnabled());
     EXPECT_EQ(ProjectSettings.BusSubAddr, 0x1234) << "\"Nein\" keeps the sub-address";
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(received(k), "") << "showing empties the receive fields";
+}
+
+TEST_F(BusToolTest, ShowingBringsValuesOutsideTheFieldsInByTheFieldRules) {
+    // As a project file puts them into the settings record. "1 Byte" is selected already, so
+    // only the field's own rules act on the first sub-address.
+    struct Case {
+        std::int32_t dev, subBytes, sub, count;
+        const char *devText, *subText, *countText;
+        std::int32_t devStored, subStored, countStored;
+        const char* wire;
+    } cases[] = {
+        {0x1A0, 1, 0x1A0, 0x20, "0x1A", "0x1A", "0x02", 0x1A, 0x1A, 2, ",W2,1AS1A,00,00"},
+        {4, 2, 0x12345, -1, "0x10", "0x1234", "0x00", 16, 0x1234, 0, ",W0,10W1234"},
+    };
+    for (const Case& c : cases) {
+        t->hide();
+        TProjectSettings& s = ProjectSettings;
+        s.BusDevAddr = c.dev;
+        s.BusSubBytes = c.subBytes;
+        s.BusSubAddr = c.sub;
+        s.BusDataBytes = c.count;
+        t->show();
+        EXPECT_EQ(t->E_DevAdr->text(), c.devText) << c.wire;
+        EXPECT_EQ(t->E_SubAdress->text(), c.subText) << c.wire;
+        EXPECT_EQ(t->E_AnzBytes->text(), c.countText) << c.wire;
+        EXPECT_EQ(s.BusDevAddr, c.devStored) << c.wire;
+        EXPECT_EQ(s.BusSubAddr, c.subStored) << c.wire;
+        EXPECT_EQ(s.BusDataBytes, c.countStored) << c.wire;
+        sim->clearLog();
+        send();
+        EXPECT_EQ(sim->busLog(), std::vector<std::string>{c.wire});
+    }
 }
 
 TEST_F(BusToolTest, NumberFieldsFollowTheirRows) {
@@ -190,5 +224,9 @@ TEST_F(BusToolTest, FailuresGiveTheirMessagesAtTheToolWindow) {
     receive();
     EXPECT_EQ(lastMessage(), "Baustein Leseadresse (+0x01) oder Subadresse angeben!");
     EXPECT_TRUE(sim->busLog().empty());
+    typeAndLeave(t->E_AnzBytes, "0");  // a count of 0 ends the read before that check
+    const size_t shown = messages().size();
+    receive();
+    EXPECT_EQ(messages().size(), shown);
     for (int k = 0; k < 16; ++k) EXPECT_EQ(received(k), "keep") << "failures keep the receive fields";
 }

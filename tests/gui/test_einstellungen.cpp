@@ -78,14 +78,17 @@ TEST_F(SettingsDialogTest, StoredValuesOutsideTheChoicesShowTheFirstChoiceAndSta
     ProjectSettings.LogicLevel = 0;
     ProjectSettings.TriggerMode = 0;
     ProjectSettings.ClockDivider = 9;
+    ProjectSettings.MemHex = 5;  // shown as hex: its click writes 1 into the copy, the copy step 5 again
     open();
     EXPECT_TRUE(dlg->RB5V->isChecked());
     EXPECT_TRUE(dlg->RB_keinTrigger->isChecked());
     EXPECT_TRUE(dlg->RBSysClk->isChecked());
+    EXPECT_TRUE(dlg->RB_HexMode->isChecked());
     EXPECT_EQ(dlg->WorkingSettings.LogicLevel, 0);
     EXPECT_EQ(pressOk(), 6);
     EXPECT_EQ(ProjectSettings.LogicLevel, 0);
     EXPECT_EQ(ProjectSettings.ClockDivider, 9);
+    EXPECT_EQ(ProjectSettings.MemHex, 5);
 }
 
 TEST_F(SettingsDialogTest, ThePageShownLastOpensNextTime) {

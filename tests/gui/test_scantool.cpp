@@ -104,6 +104,8 @@ TEST_F(ScanToolTest, ClockListAndAddressListsFollowTheirRules) {
     EXPECT_EQ(ProjectSettings.MasterClockHz, 100000) << "the scan's clock is never stored";
     choose(t->CB_vonAdresse, "0xA0");
     choose(t->CB_bisAdresse, "0xA0");
+    EXPECT_EQ(t->CB_vonAdresse->itemText(t->CB_vonAdresse->count() - 1), "0xA0")
+        << "the from-list ends at the to-address";
     scan();
     EXPECT_NE(std::find(sim->receivedTelegrams().begin(), sim->receivedTelegrams().end(), "0T000B"),
               sim->receivedTelegrams().end());
@@ -126,6 +128,14 @@ TEST_F(ScanToolTest, ClockListAndAddressListsFollowTheirRules) {
     t->show();
     EXPECT_EQ(t->CB_MClk->count(), 80);
     EXPECT_EQ(t->ScanClockDivider, 71u);
+
+    // 30 kHz is no item: the list shows the next one up, the divisor is the master clock's.
+    t->hide();
+    DeviceInfo.SystemClock = 24000000;
+    ProjectSettings.MasterClockHz = 30000;
+    t->show();
+    EXPECT_EQ(t->CB_MClk->currentText(), "50 kHz");
+    EXPECT_EQ(t->ScanClockDivider, 159u);
 }
 
 TEST_F(ScanToolTest, DoubleClickHandsTheAddressToTheVisibleTelegramTool) {

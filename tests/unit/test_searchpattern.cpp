@@ -28,6 +28,7 @@ TEST(SearchPattern, FollowsTheTraceLineFormat) {
         {"write with sub-address and data", fields("A0", "00", false, {"3F"}, false), "»A0 00 3F"},
         {"read back after repeated start", fields("A0", "10", true, {"3F", "40"}, true), "»A0 10»A1 3F 40«"},
         {"read-back of the last even address", fields("FE", "01", true, {}, false), "»FE 01»FF"},
+        {"read-back address in two digits", fields("0E", "01", true, {}, false), "»0E 01»0F"},
         {"read back without sub-address", fields("A0", "", true, {}, false), "»A0»A1"},
         {"odd address ignores sub-address and choice", fields("A1", "10", true, {"3F"}, false), "»A1 3F"},
         {"data only match inside a telegram", fields("", "", false, {"12", "34"}, false), " 12 34"},
