@@ -240,6 +240,9 @@ void TF_Einstellungen::FormActivate() {
 }
 
 void TF_Einstellungen::BB_OkClick() {
+    // A click takes the focus from the field being edited, so its leave rule has run; a
+    // press through the accessibility layer takes none, so the field is left here.
+    NumberEdit::commitPending(this);
     std::string& projectDir = ProjectDirRef ? *ProjectDirRef : ownProjectDir_;
     const bool changed = writeBackWorkingCopies(WorkingSettings, {&ProjectSettings, &projectDir});
     ColorAssignArmed = 0;

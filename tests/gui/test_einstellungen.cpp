@@ -284,6 +284,15 @@ TEST_F(SettingsDialogTest, FilterValueIsCommittedWhenOkIsClicked) {
     EXPECT_EQ(dlg->LE_FilterByte->text(), "0xA5");
     EXPECT_EQ(pressOk(), 1);
     EXPECT_EQ(ProjectSettings.DataFilter, 0xA5);
+
+    // Pressed by a screen reader, OK takes no focus; the field is committed all the same.
+    open();
+    dlg->LE_FilterByte->clear();
+    type(dlg->LE_FilterByte, "0x5b");
+    pressByAccessibility(dlg->BB_Ok);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), 1);
+    EXPECT_EQ(ProjectSettings.DataFilter, 0x5B);
 }
 
 TEST_F(SettingsDialogTest, DataFilterSwitchGroupsSetTheirBits) {
