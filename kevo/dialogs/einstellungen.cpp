@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "checkbinding.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
 #include "iictexte.h"
@@ -52,8 +53,8 @@ void setStyleFont(QWidget* w, std::int8_t style) {
     w->setFont(f);
 }
 
-// Checks the button of value among choices, or fallback for any other value (setting a
-// button from code runs its click handler); false for the fallback.
+// Checks the button of value among choices, or fallback for any other value; false for the
+// fallback.
 bool checkChoice(std::int32_t value, std::initializer_list<std::pair<std::int32_t, QRadioButton*>> choices,
                  QRadioButton* fallback) {
     for (auto [v, button] : choices)
@@ -128,6 +129,10 @@ void TF_Einstellungen::FormActivate() {
     TProjectSettings& S = ProjectSettings;
     std::string& projectDir = ProjectDirRef ? *ProjectDirRef : ownProjectDir_;
     const EditedSettings edited{&S, &projectDir};
+    // The controls are loaded without their handlers: every working copy is taken from its
+    // setting below, and what a handler would enable or fill is set here directly, so the
+    // controls show exactly the copies that OK compares.
+    const vcl::QuietLoad quiet(this);
 
     // 1. Link and path values.
     takeWorkingCopies(CopyStep::Link, W, edited);
@@ -235,6 +240,9 @@ void TF_Einstellungen::FormActivate() {
 }
 
 void TF_Einstellungen::BB_OkClick() {
+    // A click takes the focus from the field being edited, so its leave rule has run; a
+    // press through the accessibility layer takes none, so the field is left here.
+    NumberEdit::commitPending(this);
     std::string& projectDir = ProjectDirRef ? *ProjectDirRef : ownProjectDir_;
     const bool changed = writeBackWorkingCopies(WorkingSettings, {&ProjectSettings, &projectDir});
     ColorAssignArmed = 0;

@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QTabWidget>
 
+#include "checkbinding.h"
 #include "einstellungen.h"
 #include "numberedit.h"
 #include "numbertext.h"
@@ -171,7 +172,7 @@ void TF_Einstellungen::buildDevicePage() {
     CB_PrjAutoSave =
         named(new QCheckBox(QStringLiteral("Projekt automatisch speichern"), p), "CB_PrjAutoSave",
               QRect(8, 186, 300, 20), "Projekteinstellungen werden vor dem Verlassen gesichert");
-    connect(CB_PrjAutoSave, &QCheckBox::clicked, this, [this] { CB_PrjAutoSaveClick(); });
+    vcl::onCheck(CB_PrjAutoSave, [this] { CB_PrjAutoSaveClick(); });
 }
 
 void TF_Einstellungen::buildProbesPage() {
@@ -183,7 +184,7 @@ void TF_Einstellungen::buildProbesPage() {
                                 {&RB2V5, "RB2V5", "2,5 Volt"},
                                 {&RB1V8, "RB1V8", "1,8 Volt"}};
     radioColumn(GBLogikpegel, levels, QRect(10, 20, 124, 20), 21, [this](int i, QRadioButton* b) {
-        connect(b, &QRadioButton::clicked, this, [this, b, i] { RBLevelClick(b, i + 1); });
+        vcl::onCheck(b, [this, b, i] { RBLevelClick(b, i + 1); });
     });
 
     RG_IICMaster = group("I²C-Master", p, QRect(8, 110, 144, 88), "Probes für I²C-Bus Tools wählen");
@@ -194,14 +195,14 @@ void TF_Einstellungen::buildProbesPage() {
                          QRect(10, 42, 124, 20), "Mastercontroller abgeschaltet");
     RB_MBlauWeiss = named(new QRadioButton(QStringLiteral("Weiß/Blau"), RG_IICMaster), "RB_MBlauWeiss",
                           QRect(10, 64, 124, 20), "Mastercontroller belegt die Universalprobes");
-    connect(RB_MGruenGelb, &QRadioButton::clicked, this, [this] { RB_MGruenGelbClick(); });
-    connect(RB_MasterAus, &QRadioButton::clicked, this, [this] { RB_MasterAusClick(); });
-    connect(RB_MBlauWeiss, &QRadioButton::clicked, this, [this] { RB_MBlauWeissClick(); });
+    vcl::onCheck(RB_MGruenGelb, [this] { RB_MGruenGelbClick(); });
+    vcl::onCheck(RB_MasterAus, [this] { RB_MasterAusClick(); });
+    vcl::onCheck(RB_MBlauWeiss, [this] { RB_MBlauWeissClick(); });
 
     QGroupBox* alt = group("Altenativfunktionen", p, QRect(8, 200, 144, 48));
     ChB_PosInputLev = named(new QCheckBox(QStringLiteral("pos. Eingangslogik"), alt), "ChB_PosInputLev",
                             QRect(8, 20, 132, 20), "markieren wenn positive Eingangslogik");
-    connect(ChB_PosInputLev, &QCheckBox::clicked, this, [this] { ChB_PosInputLevClick(); });
+    vcl::onCheck(ChB_PosInputLev, [this] { ChB_PosInputLevClick(); });
 
     QGroupBox* assign = group("Probebelegung", p, QRect(158, 2, 288, 252));
     QGroupBox* analyzer = group("Analyzer-Probes", assign, QRect(8, 20, 272, 48));
@@ -224,12 +225,9 @@ void TF_Einstellungen::buildProbesPage() {
     CB_BelegungWeiss->setPlaceholderText(QStringLiteral("Belegung-Weiß"));
     CB_BelegungBlau->setPlaceholderText(QStringLiteral("Belegung-Blau"));
     CB_BelegungRot->setPlaceholderText(QStringLiteral("Belegung-Rot"));
-    connect(CB_BelegungBlau, QOverload<int>::of(&QComboBox::activated), this,
-            [this] { CB_BelegungBlauChange(); });
-    connect(CB_BelegungWeiss, QOverload<int>::of(&QComboBox::activated), this,
-            [this] { CB_BelegungWeissChange(); });
-    connect(CB_BelegungRot, QOverload<int>::of(&QComboBox::activated), this,
-            [this] { CB_BelegungRotChange(); });
+    vcl::onChoose(CB_BelegungBlau, [this] { CB_BelegungBlauChange(); });
+    vcl::onChoose(CB_BelegungWeiss, [this] { CB_BelegungWeissChange(); });
+    vcl::onChoose(CB_BelegungRot, [this] { CB_BelegungRotChange(); });
 
     QLabel* plus = label(QStringLiteral("+5V"), assign, 12, 178, 40);
     vcl::setFontColor(plus, Qt::red);
@@ -251,9 +249,8 @@ void TF_Einstellungen::buildAnalyzerPage() {
                                 {&RBSysClk2, "RBSysClk2", "Sys-Takt /2"},
                                 {&RBSysClk4, "RBSysClk4", "Sys-Takt /4"},
                                 {&RBSysClk8, "RBSysClk8", "Sys-Takt /8"}};
-    radioColumn(GBmaxI2CTakt, clocks, QRect(10, 20, 120, 20), 21, [this](int i, QRadioButton* b) {
-        connect(b, &QRadioButton::clicked, this, [this, b, i] { RBSysClkClick(b, i); });
-    });
+    radioColumn(GBmaxI2CTakt, clocks, QRect(10, 20, 120, 20), 21,
+                [this](int i, QRadioButton* b) { vcl::onCheck(b, [this, b, i] { RBSysClkClick(b, i); }); });
 
     QGroupBox* rec = group("Aufzeichnung", p, QRect(8, 112, 136, 88), "Triggerbedingung wählen");
     RB_keinTrigger = named(new QRadioButton(QStringLiteral("sofort"), rec), "RB_keinTrigger",
@@ -262,10 +259,9 @@ void TF_Einstellungen::buildAnalyzerPage() {
                            QRect(10, 42, 120, 20), "Aufzeichnung startet nach dem Triggerereignis");
     RB_solangeTrigger = named(new QRadioButton(QStringLiteral("während Trigger"), rec), "RB_solangeTrigger",
                               QRect(10, 64, 120, 20), "Aufzeichnung nur solange das Triggersignal aktiv ist");
-    connect(RB_keinTrigger, &QRadioButton::clicked, this, [this] { RBTriggerClick(RB_keinTrigger, 1); });
-    connect(RB_nachTrigger, &QRadioButton::clicked, this, [this] { RBTriggerClick(RB_nachTrigger, 2); });
-    connect(RB_solangeTrigger, &QRadioButton::clicked, this,
-            [this] { RBTriggerClick(RB_solangeTrigger, 3); });
+    vcl::onCheck(RB_keinTrigger, [this] { RBTriggerClick(RB_keinTrigger, 1); });
+    vcl::onCheck(RB_nachTrigger, [this] { RBTriggerClick(RB_nachTrigger, 2); });
+    vcl::onCheck(RB_solangeTrigger, [this] { RBTriggerClick(RB_solangeTrigger, 3); });
 
     QGroupBox* sig = group("I²C-Signal Filter", p, QRect(152, 2, 294, 88));
     CB_DelayFilter = named(new QCheckBox(QStringLiteral("keine Signalhalte Filter"), sig), "CB_DelayFilter",
@@ -274,9 +270,9 @@ void TF_Einstellungen::buildAnalyzerPage() {
                            QRect(10, 42, 270, 20));
     CB_StopFilter = named(new QCheckBox(QStringLiteral("kein Stopsequence Filter"), sig), "CB_StopFilter",
                           QRect(10, 64, 270, 20));
-    connect(CB_DelayFilter, &QCheckBox::clicked, this, [this] { CB_FilterClick(CB_DelayFilter, 0x01); });
-    connect(CB_StartFilter, &QCheckBox::clicked, this, [this] { CB_FilterClick(CB_StartFilter, 0x02); });
-    connect(CB_StopFilter, &QCheckBox::clicked, this, [this] { CB_FilterClick(CB_StopFilter, 0x04); });
+    vcl::onCheck(CB_DelayFilter, [this] { CB_FilterClick(CB_DelayFilter, 0x01); });
+    vcl::onCheck(CB_StartFilter, [this] { CB_FilterClick(CB_StartFilter, 0x02); });
+    vcl::onCheck(CB_StopFilter, [this] { CB_FilterClick(CB_StopFilter, 0x04); });
 
     QGroupBox* data = group("Daten-Filter", p, QRect(152, 94, 294, 160));
     label(QStringLiteral("Filter-Wert"), data, 10, 20, 80, 16)
@@ -288,7 +284,7 @@ void TF_Einstellungen::buildAnalyzerPage() {
                                      [this](std::int32_t v) { return LE_FilterByteExit(v); }});
     CB_AnlDatFilter = named(new QCheckBox(QStringLiteral("I²C-Telegramme filtern"), data), "CB_AnlDatFilter",
                             QRect(96, 37, 190, 20));
-    connect(CB_AnlDatFilter, &QCheckBox::clicked, this, [this] { CB_AnlDatFilterClick(); });
+    vcl::onCheck(CB_AnlDatFilter, [this] { CB_AnlDatFilterClick(); });
     RG_FiNegation =
         new vcl::RadioGroup(QStringLiteral("Ereignis wenn"),
                             {QStringLiteral("Wert = Filter"), QStringLiteral("Wert <> Filter")}, data);
@@ -315,16 +311,16 @@ void TF_Einstellungen::buildMonitorPage() {
     RBkeineAttribute =
         named(new QRadioButton(QStringLiteral("keine Attribute"), GBDarstellung), "RBkeineAttribute",
               QRect(10, 64, 130, 20), "immer Standard Schrift und Farbe verwenden");
-    connect(RBAttribOnline, &QRadioButton::clicked, this, [this] { RBAttribClick(RBAttribOnline, 0); });
-    connect(RBAttribOffline, &QRadioButton::clicked, this, [this] { RBAttribClick(RBAttribOffline, 1); });
-    connect(RBkeineAttribute, &QRadioButton::clicked, this, [this] { RBAttribClick(RBkeineAttribute, 2); });
+    vcl::onCheck(RBAttribOnline, [this] { RBAttribClick(RBAttribOnline, 0); });
+    vcl::onCheck(RBAttribOffline, [this] { RBAttribClick(RBAttribOffline, 1); });
+    vcl::onCheck(RBkeineAttribute, [this] { RBAttribClick(RBkeineAttribute, 2); });
 
     GB_PrtFile = group("Protokolldatei", p, QRect(8, 94, 146, 48));
     GB_PrtFile->setObjectName(QStringLiteral("GB_PrtFile"));
     CB_PrtkAutoSave =
         named(new QCheckBox(QStringLiteral("automatisch Sichern"), GB_PrtFile), "CB_PrtkAutoSave",
               QRect(4, 20, 138, 20), "das Analyzerprotokoll wird selbständig auf Datenträger geschrieben");
-    connect(CB_PrtkAutoSave, &QCheckBox::clicked, this, [this] { CB_PrtkAutoSaveClick(); });
+    vcl::onCheck(CB_PrtkAutoSave, [this] { CB_PrtkAutoSaveClick(); });
 
     GBFarbAttribute = group("Farb - Attribute", p, QRect(160, 2, 286, 134),
                             "Farbattribut mit rechter Maustaste dem Merkmal zuweisen");
@@ -337,7 +333,7 @@ void TF_Einstellungen::buildMonitorPage() {
         CBTextfarbe->addItem(QIcon(swatch), QString::fromUtf8(c.name), QVariant::fromValue<uint>(c.value));
     }
     CBTextfarbe->setCurrentIndex(0);
-    connect(CBTextfarbe, QOverload<int>::of(&QComboBox::activated), this, [this] { CBTextfarbeChange(); });
+    vcl::onChoose(CBTextfarbe, [this] { CBTextfarbeChange(); });
     vcl::onExit(CBTextfarbe, [this] { CBTextfarbeExit(); });
     LDefaultColor = named(new QLabel(QStringLiteral("Standard Textfarbe"), GBFarbAttribute), "LDefaultColor",
                           QRect(152, 23, 128, 18), "Farbe für Zeichen ohne besondere Eigenschaften ");
@@ -358,7 +354,7 @@ void TF_Einstellungen::buildMonitorPage() {
     GBSchriftAttribute->setObjectName(QStringLiteral("GBSchriftAttribute"));
     CBTextStyle = named(new QComboBox(GBSchriftAttribute), "CBTextStyle", QRect(6, 20, 140, 24),
                         "Schriftattribut auswählen");
-    connect(CBTextStyle, QOverload<int>::of(&QComboBox::activated), this, [this] { CBTextStyleChange(); });
+    vcl::onChoose(CBTextStyle, [this] { CBTextStyleChange(); });
     vcl::onExit(CBTextStyle, [this] { CBTextStyleExit(); });
     LDefaultStyle =
         named(new QLabel(QStringLiteral("Standard Schrifttyp"), GBSchriftAttribute), "LDefaultStyle",
@@ -397,7 +393,7 @@ void TF_Einstellungen::buildMonitorPage() {
         if (role.enableBit) {
             auto* box = static_cast<QCheckBox*>(control);
             const std::int32_t bit = role.enableBit;
-            connect(box, &QCheckBox::clicked, this, [this, box, bit] { CBAttributeClick(box, bit); });
+            vcl::onCheck(box, [this, box, bit] { CBAttributeClick(box, bit); });
         }
         if (role.kind == R::Style)
             vcl::onRightPress(control, [this, control] { StyleRightPress(control); });
@@ -436,7 +432,7 @@ void TF_Einstellungen::buildMasterPage() {
                                                [this](std::int32_t v) { return CB_MemBytesExit(v); }});
     CBt_2Subbytes = named(new QCheckBox(QStringLiteral("2 Byte Subadresse"), GB_Speichertool),
                           "CBt_2Subbytes", QRect(10, 64, 176, 20));
-    connect(CBt_2Subbytes, &QCheckBox::clicked, this, [this] { CBt_2SubbytesClick(); });
+    vcl::onCheck(CBt_2Subbytes, [this] { CBt_2SubbytesClick(); });
 
     QGroupBox* type =
         group("Speichertyp", GB_Speichertool, QRect(8, 88, 120, 88), "Speichertype des Bausteins auswählen");
@@ -446,9 +442,9 @@ void TF_Einstellungen::buildMasterPage() {
                    "Ram Speicher");
     RB_Register = named(new QRadioButton(QStringLiteral("Register"), type), "RB_Register",
                         QRect(10, 64, 104, 20), "Special Funktion Baustein");
-    connect(RB_EEProm, &QRadioButton::clicked, this, [this] { RBMemTypeClick(RB_EEProm, 0); });
-    connect(RB_Ram, &QRadioButton::clicked, this, [this] { RBMemTypeClick(RB_Ram, 1); });
-    connect(RB_Register, &QRadioButton::clicked, this, [this] { RBMemTypeClick(RB_Register, 2); });
+    vcl::onCheck(RB_EEProm, [this] { RBMemTypeClick(RB_EEProm, 0); });
+    vcl::onCheck(RB_Ram, [this] { RBMemTypeClick(RB_Ram, 1); });
+    vcl::onCheck(RB_Register, [this] { RBMemTypeClick(RB_Register, 2); });
 
     GB_PrgPage = group("Schreibpage", GB_Speichertool, QRect(132, 88, 144, 136),
                        "Schreibpagegröße für Flash und EEProm auswählen");
@@ -460,7 +456,7 @@ void TF_Einstellungen::buildMasterPage() {
                                {&RB_16Byte, "RB_16Byte", "16 Byte und größer"}};
     radioColumn(GB_PrgPage, pages, QRect(6, 20, 134, 20), 22, [this](int i, QRadioButton* b) {
         const std::int32_t size = 1 << i;
-        connect(b, &QRadioButton::clicked, this, [this, b, size] { RBWritePageClick(b, size); });
+        vcl::onCheck(b, [this, b, size] { RBWritePageClick(b, size); });
     });
 
     QGroupBox* mode = group("Darstellung", GB_Speichertool, QRect(8, 180, 120, 64),
@@ -468,6 +464,6 @@ void TF_Einstellungen::buildMasterPage() {
     RB_HexMode = named(new QRadioButton(QStringLiteral("Hex"), mode), "RB_HexMode", QRect(10, 20, 104, 20));
     RB_DezMode =
         named(new QRadioButton(QStringLiteral("Dezimal"), mode), "RB_DezMode", QRect(10, 40, 104, 20));
-    connect(RB_HexMode, &QRadioButton::clicked, this, [this] { RBNumberModeClick(RB_HexMode, 1); });
-    connect(RB_DezMode, &QRadioButton::clicked, this, [this] { RBNumberModeClick(RB_DezMode, 0); });
+    vcl::onCheck(RB_HexMode, [this] { RBNumberModeClick(RB_HexMode, 1); });
+    vcl::onCheck(RB_DezMode, [this] { RBNumberModeClick(RB_DezMode, 0); });
 }

@@ -10,6 +10,7 @@
 #include <QToolBar>
 
 #include "bustelegrams.h"
+#include "checkbinding.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
 #include "iicctrlu.h"
@@ -135,10 +136,10 @@ void TF_BusTool::buildDevice() {
     RB_noSub = radio("RB_noSub", "Nein", "Daten direkt in/aus Baustein übertragen", 18);
     RB_1ByteSub = radio("RB_1ByteSub", "1 Byte", "Register/Speierplatz über 1 Byte-Zeiger adressieren", 36);
     RB_2ByteSub = radio("RB_2ByteSub", "2 Byte", "Register/Speierplatz über 2 Byte-Zeiger adressieren", 54);
-    // Each rule acts only when its button is the one selected by the click.
-    connect(RB_noSub, &QRadioButton::clicked, this, [this] { RB_noSubClick(); });
-    connect(RB_1ByteSub, &QRadioButton::clicked, this, [this] { RB_1ByteSubClick(); });
-    connect(RB_2ByteSub, &QRadioButton::clicked, this, [this] { RB_2ByteSubClick(); });
+    // Each rule acts only when its button becomes the selected one, however it is selected.
+    vcl::onCheck(RB_noSub, [this] { RB_noSubClick(); });
+    vcl::onCheck(RB_1ByteSub, [this] { RB_1ByteSubClick(); });
+    vcl::onCheck(RB_2ByteSub, [this] { RB_2ByteSubClick(); });
 
     label(GB_Device, QStringLiteral("Subadresse"), QRect(194, 24, 64, 16));
     E_SubAdress =

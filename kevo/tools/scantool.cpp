@@ -17,6 +17,7 @@
 
 #include "bustelegrams.h"
 #include "bustool.h"
+#include "checkbinding.h"
 #include "deviceinfo.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
@@ -104,10 +105,10 @@ TF_ScanTool::TF_ScanTool(QWidget* owner) : QWidget(owner, Qt::Dialog) {
     L_bis = label(GB_DeviceScan, "L_bis", "bis Adresse", QRect(80, 120, 80, 16));
     CB_bisAdresse =
         dropDown(GB_DeviceScan, "CB_bisAdresse", QRect(80, 136, 82, 24), "letze Adresse auswählen");
-    // Change handlers run for the user's choice only, never for a selection made in code.
-    connect(CB_MClk, &QComboBox::activated, this, [this] { CB_MClkChange(); });
-    connect(CB_vonAdresse, &QComboBox::activated, this, [this] { CB_vonAdresseChange(); });
-    connect(CB_bisAdresse, &QComboBox::activated, this, [this] { CB_bisAdresseChange(); });
+    // Change handlers follow the shown entry, never a selection made in code.
+    vcl::onChoose(CB_MClk, [this] { CB_MClkChange(); });
+    vcl::onChoose(CB_vonAdresse, [this] { CB_vonAdresseChange(); });
+    vcl::onChoose(CB_bisAdresse, [this] { CB_bisAdresseChange(); });
 }
 
 void TF_ScanTool::showEvent(QShowEvent* e) {

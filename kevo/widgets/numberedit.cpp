@@ -27,6 +27,12 @@ NumberEdit* NumberEdit::bind(QLineEdit* edit, Rules rules) {
     auto* n = new NumberEdit(edit, std::move(rules));
     edit->setProperty("numberEdit", QVariant::fromValue(static_cast<QObject*>(n)));
     connect(edit, &QLineEdit::textEdited, n, [n] { n->typed(); });
+    // A text that changes other than by typing (an accessibility layer's edit, code that sets
+    // it directly) goes through the typing rule too; the rule's own writes, which set good_
+    // first, and typing, which has run the rule already, do not come here again.
+    connect(edit, &QLineEdit::textChanged, n, [n](const QString& text) {
+        if (text != n->good_) n->typed();
+    });
     vcl::onExit(exitControl(edit), [n] { n->leave(); });
     return n;
 }
@@ -49,12 +55,12 @@ void NumberEdit::typed() {
         ShowException(std::current_exception());
         return;
     }
+    good_ = now;
     if (now != before) {
         const int caret = edit_->cursorPosition();
         edit_->setText(now);
         edit_->setCursorPosition(std::min(caret, static_cast<int>(now.size())));
     }
-    good_ = now;
     if (rules_.changed) rules_.changed();
 }
 
@@ -73,8 +79,8 @@ void NumberEdit::setText(const QString& text) {
 
 void NumberEdit::assign(const QString& text) {
     if (!edit_) return;
-    if (edit_->text() != text) edit_->setText(text);
     good_ = text;
+    if (edit_->text() != text) edit_->setText(text);
 }
 
 void NumberEdit::leave() {

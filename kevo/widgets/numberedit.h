@@ -1,7 +1,9 @@
 // Binds the rule pair of a numeric field (numberfield.h) to a line edit.
 //
-// Typing: every change the user makes, and every text set through setText, goes through the
-// typing rule with the field's maximum; the rewritten text keeps the caret. The rule writes the
+// Typing: every change of the text that the binding did not write itself (typing, an
+// accessibility layer's edit, code that sets the text directly), and every text set through
+// setText, goes through the typing rule with the field's maximum; the rewritten text keeps
+// the caret. The rule writes the
 // text back only when it differs, and a text written from code raises no further change, so the
 // rule never recurses. A pasted text whose value does not
 // fit into 32 bits is reported and the field goes back to its last good text.

@@ -15,6 +15,8 @@
 
 #include <unordered_map>
 
+#include "checkbinding.h"
+
 namespace vcl {
 
 void setChecked(QAbstractButton* button, bool checked) {
@@ -28,12 +30,12 @@ void setChecked(QAbstractButton* button, bool checked) {
         return;
     }
     button->setChecked(checked);
-    if (!isRadio || checked) emit button->clicked(checked);
 }
 
 void setItemIndex(QComboBox* list, int index) {
     if (!list) return;
     if (index < -1 || index >= list->count()) index = -1;
+    const QuietLoad quiet(list);
     list->setCurrentIndex(index);
 }
 
@@ -130,31 +132,26 @@ RadioGroup::RadioGroup(const QString& caption, const QStringList& items, QWidget
         auto* b = new QRadioButton(items[i], this);
         lay->addWidget(b);
         buttons_.push_back(b);
-        connect(b, &QAbstractButton::clicked, this, [this, i] { userClicked(i); });
+        onCheck(b, [this] {
+            if (onClick) onClick();
+        });
     }
     lay->addStretch(1);
 }
 
-void RadioGroup::userClicked(int i) {
-    if (!buttons_[static_cast<size_t>(i)]->isChecked() || i == index_) return;
-    index_ = i;
-    if (onClick) onClick();
+int RadioGroup::itemIndex() const {
+    for (size_t i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i]->isChecked()) return static_cast<int>(i);
+    return -1;
 }
 
 void RadioGroup::setItemIndex(int i) {
     if (i < -1 || i >= count()) i = -1;
-    if (i == index_) return;
-    index_ = i;
     if (i >= 0) {
         buttons_[static_cast<size_t>(i)]->setChecked(true);
     } else {
-        for (QRadioButton* b : buttons_) {
-            b->setAutoExclusive(false);
-            b->setChecked(false);
-            b->setAutoExclusive(true);
-        }
+        for (QRadioButton* b : buttons_) vcl::setChecked(b, false);
     }
-    if (onClick) onClick();
 }
 
 void setColor(QWidget* w, const QColor& color) {

@@ -1,9 +1,9 @@
 // Small control helpers that give Qt widgets the behaviour the program's dialogs rely on:
-//  - checking a check box or radio button from code runs its click handler, as a user click
-//    would (a radio button only when it becomes checked; nothing when the state stays);
-//  - moving a radio group to another item from code runs the group's click handler;
-//  - selecting a list entry from code runs no change handler (the dialogs bind their change
-//    handlers to QComboBox::activated, which only the user triggers);
+//  - checking a check box or radio button from code runs its handler (checkbinding.h), as a
+//    user click would (a radio button only when it becomes checked; nothing when the state
+//    stays), unless a vcl::QuietLoad covers it;
+//  - moving a radio group to another item from code runs the group's click handler likewise;
+//  - selecting a list entry from code runs no change handler;
 //  - a control's exit handler runs when the focus moves from it to another control of the
 //    same window, not when the window itself is deactivated or a list's drop-down opens.
 // GUI thread only.
@@ -25,11 +25,11 @@ class QWidget;
 
 namespace vcl {
 
-// Sets the check state from code; runs the button's click handler (emits clicked) when the
-// state changes, for a radio button only when it becomes checked.
+// Sets the check state from code; the button's handler follows the change (checkbinding.h).
+// An exclusive radio button is unchecked too, which runs nothing.
 void setChecked(QAbstractButton* button, bool checked);
 
-// Selects a list entry from code (-1: none) without running a change handler.
+// Selects a list entry from code (-1: none) without running its change handler.
 void setItemIndex(QComboBox* list, int index);
 
 // A control's colour (its background, filled) and its font colour.
@@ -45,25 +45,24 @@ void onExit(QWidget* w, std::function<void()> fn);
 // must come through the window (as real input and QTest's window overloads deliver it).
 void onRightPress(QWidget* w, std::function<void()> fn);
 
-// A group box whose radio buttons form one choice with an item index.
+// A group box whose radio buttons form one choice with an item index. The index is the
+// checked button's, whichever way it was checked.
 class RadioGroup : public QGroupBox {
   public:
     RadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr);
 
-    int itemIndex() const { return index_; }
-    // From code: selects item i (-1: none) and runs onClick when the index changes.
+    // The checked item, -1 for none.
+    int itemIndex() const;
+    // From code: selects item i (-1: none); moving the choice to an item runs onClick.
     void setItemIndex(int i);
     QRadioButton* button(int i) const { return buttons_.at(static_cast<size_t>(i)); }
     int count() const { return static_cast<int>(buttons_.size()); }
 
-    // The group's click handler: runs after the user checked another item, and after
-    // setItemIndex moved the choice.
+    // The group's click handler: runs whenever another item becomes checked (checkbinding.h).
     std::function<void()> onClick;
 
   private:
-    void userClicked(int i);
     std::vector<QRadioButton*> buttons_;
-    int index_ = -1;
 };
 
 }  // namespace vcl

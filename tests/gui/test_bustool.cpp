@@ -1,10 +1,12 @@
 // The bus telegram tool on the offscreen platform against the simulated bus: the field rules,
 // read and write telegrams, the replies and the messages, the link count after every click.
+#include "inputpaths.h"
 #include "tools_fixture.h"
 
 KEVO_TEST_APPLICATION(KevoApplication);
 
 using namespace kevotest;
+using kevosupport::InputPath;
 
 namespace {
 
@@ -229,4 +231,42 @@ TEST_F(BusToolTest, FailuresGiveTheirMessagesAtTheToolWindow) {
     receive();
     EXPECT_EQ(messages().size(), shown);
     for (int k = 0; k < 16; ++k) EXPECT_EQ(received(k), "keep") << "failures keep the receive fields";
+}
+
+// The sub-address buttons on every input path: the width, the sub-address and its field, and
+// the telegram that follows. A button acts only when the operation selects it: operating the
+// selected "1 Byte" keeps a stored two-byte sub-address.
+TEST_F(BusToolTest, SubAddressButtonsActOnEveryInputPathOnlyWhenNewlySelected) {
+    struct Row {
+        QRadioButton* button;
+        std::int32_t subBytes, subAddr;
+        const char* field;
+        bool fieldEnabled;
+        const char* telegram;
+    } const rows[] = {
+        {t->RB_1ByteSub, 1, 0x1234, "0x10", true, nullptr},
+        {t->RB_2ByteSub, 2, 0x1234, "0x1234", true, ",W1,A0W1234,00"},
+        {t->RB_noSub, 0, 0x1234, "0x00", false, ",W1,A0,00"},
+        {t->RB_1ByteSub, 1, 0x34, "0x34", true, ",W1,A0S34,00"},
+        {t->RB_2ByteSub, 2, 0x34, "0x0034", true, ",W1,A0W0034,00"},
+    };
+    for (InputPath path : kevosupport::kInputPaths) {
+        SCOPED_TRACE(kevosupport::pathName(path));
+        typeAndLeave(t->E_SubAdress, "0x10");
+        t->RB_1ByteSub->click();
+        ProjectSettings.BusSubAddr = 0x1234;  // as a project stores it
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.button->text().toStdString());
+            kevosupport::operate(r.button, path);
+            EXPECT_TRUE(r.button->isChecked());
+            EXPECT_EQ(ProjectSettings.BusSubBytes, r.subBytes);
+            EXPECT_EQ(ProjectSettings.BusSubAddr, r.subAddr);
+            EXPECT_EQ(t->E_SubAdress->text(), r.field);
+            EXPECT_EQ(t->E_SubAdress->isEnabled(), r.fieldEnabled);
+            if (!r.telegram) continue;
+            sim->clearLog();
+            send();
+            EXPECT_EQ(sim->busLog(), std::vector<std::string>{r.telegram});
+        }
+    }
 }

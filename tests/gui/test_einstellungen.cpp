@@ -1,9 +1,12 @@
 // Settings dialog: results and write-back, the probe rules and the analyzer page.
 #include "test_einstellungen_fixture.h"
 
+#include "checkbinding.h"
 #include "iictexte.h"
+#include "inputpaths.h"
 
 using namespace dlgtest;
+using namespace kevosupport;
 
 namespace {
 KEVO_TEST_APPLICATION(QApplication);
@@ -78,17 +81,26 @@ TEST_F(SettingsDialogTest, StoredValuesOutsideTheChoicesShowTheFirstChoiceAndSta
     ProjectSettings.LogicLevel = 0;
     ProjectSettings.TriggerMode = 0;
     ProjectSettings.ClockDivider = 9;
-    ProjectSettings.MemHex = 5;  // shown as hex: its click writes 1 into the copy, the copy step 5 again
+    ProjectSettings.MemHex = 5;  // shown as hex, kept as stored
+    // Loading runs no handler: the box shows "on" for 5 and the group the sub-address source
+    // with telegram filtering on, as stored, and OK finds nothing changed.
+    ProjectSettings.AutoSaveProject = 5;
+    ProjectSettings.DataFilterSwitches = 0x12;
     open();
     EXPECT_TRUE(dlg->RB5V->isChecked());
     EXPECT_TRUE(dlg->RB_keinTrigger->isChecked());
     EXPECT_TRUE(dlg->RBSysClk->isChecked());
     EXPECT_TRUE(dlg->RB_HexMode->isChecked());
     EXPECT_EQ(dlg->WorkingSettings.LogicLevel, 0);
+    EXPECT_TRUE(dlg->CB_PrjAutoSave->isChecked());
+    EXPECT_EQ(dlg->RG_FiExtTrig->itemIndex(), 1);
+    EXPECT_FALSE(dlg->RG_FiExtTrig->isEnabled());
     EXPECT_EQ(pressOk(), 6);
     EXPECT_EQ(ProjectSettings.LogicLevel, 0);
     EXPECT_EQ(ProjectSettings.ClockDivider, 9);
     EXPECT_EQ(ProjectSettings.MemHex, 5);
+    EXPECT_EQ(ProjectSettings.AutoSaveProject, 5);
+    EXPECT_EQ(ProjectSettings.DataFilterSwitches, 0x12);
 }
 
 TEST_F(SettingsDialogTest, ThePageShownLastOpensNextTime) {
@@ -275,6 +287,15 @@ TEST_F(SettingsDialogTest, FilterValueIsCommittedWhenOkIsClicked) {
     EXPECT_EQ(dlg->LE_FilterByte->text(), "0xA5");
     EXPECT_EQ(pressOk(), 1);
     EXPECT_EQ(ProjectSettings.DataFilter, 0xA5);
+
+    // Pressed by a screen reader, OK takes no focus; the field is committed all the same.
+    open();
+    dlg->LE_FilterByte->clear();
+    type(dlg->LE_FilterByte, "0x5b");
+    pressByAccessibility(dlg->BB_Ok);
+    EXPECT_FALSE(dlg->isVisible());
+    EXPECT_EQ(dlg->result(), 1);
+    EXPECT_EQ(ProjectSettings.DataFilter, 0x5B);
 }
 
 TEST_F(SettingsDialogTest, DataFilterSwitchGroupsSetTheirBits) {
@@ -319,6 +340,92 @@ TEST_F(SettingsDialogTest, FilteringTelegramsForcesTheAddressSourceAndGreysIt) {
     pressCancel();
 }
 
+// ------------------------------------------------------------ every input path
+
+// Every check box, radio button and radio group item of the dialog, operated in this order
+// from the built-in settings: the working copy that follows each one, and after OK the
+// setting. Each path (a mouse click, a screen reader's toggle action) runs the same table.
+TEST_F(SettingsDialogTest, EveryCheckableControlSetsItsCopyOnEveryInputPath) {
+    using W = TWorkingSettings;
+    using S = TProjectSettings;
+    struct Row {
+        QAbstractButton* control;
+        std::int32_t W::*working;
+        std::int32_t S::*setting;
+        std::int32_t expected;
+    };
+    TF_Einstellungen* d = dlg.get();
+    const Row rows[] = {
+        {d->CB_PrjAutoSave, &W::AutoSaveProject, &S::AutoSaveProject, 0},
+        {d->RB3V3, &W::LogicLevel, &S::LogicLevel, 2},
+        {d->RB5V, &W::LogicLevel, &S::LogicLevel, 1},
+        {d->RB2V5, &W::LogicLevel, &S::LogicLevel, 3},
+        {d->RB1V8, &W::LogicLevel, &S::LogicLevel, 4},
+        {d->RB_MBlauWeiss, &W::ProbeMaster, &S::ProbeMaster, 2},
+        {d->RB_MasterAus, &W::ProbeMaster, &S::ProbeMaster, 0},
+        {d->RB_MGruenGelb, &W::ProbeMaster, &S::ProbeMaster, 1},
+        {d->ChB_PosInputLev, &W::PosInputLogic, &S::PosInputLogic, 1},
+        {d->RBSysClk2, &W::ClockDivider, &S::ClockDivider, 1},
+        {d->RBSysClk, &W::ClockDivider, &S::ClockDivider, 0},
+        {d->RBSysClk4, &W::ClockDivider, &S::ClockDivider, 2},
+        {d->RBSysClk8, &W::ClockDivider, &S::ClockDivider, 3},
+        {d->RB_nachTrigger, &W::TriggerMode, &S::TriggerMode, 2},
+        {d->RB_keinTrigger, &W::TriggerMode, &S::TriggerMode, 1},
+        {d->RB_solangeTrigger, &W::TriggerMode, &S::TriggerMode, 3},
+        {d->CB_DelayFilter, &W::BusFilter, &S::BusFilter, 0x01},
+        {d->CB_StartFilter, &W::BusFilter, &S::BusFilter, 0x03},
+        {d->CB_StopFilter, &W::BusFilter, &S::BusFilter, 0x07},
+        {d->RG_FiNegation->button(1), &W::DataFilterSwitches, &S::DataFilterSwitches, 0x08},
+        {d->RG_FiNegation->button(0), &W::DataFilterSwitches, &S::DataFilterSwitches, 0x00},
+        {d->RG_FiExtTrig->button(1), &W::DataFilterSwitches, &S::DataFilterSwitches, 0x02},
+        {d->RG_FiExtTrig->button(2), &W::DataFilterSwitches, &S::DataFilterSwitches, 0x04},
+        {d->RG_FiExtTrig->button(0), &W::DataFilterSwitches, &S::DataFilterSwitches, 0x01},
+        {d->RG_FiNegation->button(1), &W::DataFilterSwitches, &S::DataFilterSwitches, 0x09},
+        {d->CB_AnlDatFilter, &W::DataFilterSwitches, &S::DataFilterSwitches, 0x19},
+        {d->RBAttribOffline, &W::AttributeMode, &S::AttributeMode, 1},
+        {d->RBAttribOnline, &W::AttributeMode, &S::AttributeMode, 0},
+        {d->RBkeineAttribute, &W::AttributeMode, &S::AttributeMode, 2},
+        {d->CB_PrtkAutoSave, &W::LogAutoSave, &S::LogAutoSave, 1},
+        {d->CBStartStop, &W::AttributeEnable, &S::AttributeEnable, 0x7E},
+        {d->CBDeviceadresse, &W::AttributeEnable, &S::AttributeEnable, 0x7C},
+        {d->CBSubadresse, &W::AttributeEnable, &S::AttributeEnable, 0x78},
+        {d->CBWriteData, &W::AttributeEnable, &S::AttributeEnable, 0x70},
+        {d->CBReadData, &W::AttributeEnable, &S::AttributeEnable, 0x60},
+        {d->CBNak, &W::AttributeEnable, &S::AttributeEnable, 0x40},
+        {d->CBProtokollfehler, &W::AttributeEnable, &S::AttributeEnable, 0x00},
+        {d->CBExtPort, &W::AttributeEnable, &S::AttributeEnable, 0x80},
+        {d->CBt_2Subbytes, &W::MemTwoSubBytes, &S::MemTwoSubBytes, 1},
+        {d->RB_16Byte, &W::MemWritePage, &S::MemWritePage, 16},
+        {d->RB_1Byte, &W::MemWritePage, &S::MemWritePage, 1},
+        {d->RB_2Byte, &W::MemWritePage, &S::MemWritePage, 2},
+        {d->RB_4Byte, &W::MemWritePage, &S::MemWritePage, 4},
+        {d->RB_8Byte, &W::MemWritePage, &S::MemWritePage, 8},
+        {d->RB_Register, &W::MemType, &S::MemType, 2},
+        {d->RB_EEProm, &W::MemType, &S::MemType, 0},
+        {d->RB_Ram, &W::MemType, &S::MemType, 1},
+        {d->RB_DezMode, &W::MemHex, &S::MemHex, 0},
+        {d->RB_HexMode, &W::MemHex, &S::MemHex, 1},
+    };
+    for (InputPath path : kInputPaths) {
+        SCOPED_TRACE(pathName(path));
+        resetProjectSettings();
+        open();
+        for (const Row& r : rows) {
+            QAbstractButton* b = r.control;
+            SCOPED_TRACE(b->objectName().toStdString() + " " + b->text().toStdString());
+            showPageOf(b);
+            operate(b, path);
+            EXPECT_EQ(dlg->WorkingSettings.*r.working, r.expected);
+        }
+        EXPECT_EQ(dlg->RG_FiNegation->itemIndex(), 1);
+        EXPECT_EQ(dlg->RG_FiExtTrig->itemIndex(), 0);
+        EXPECT_FALSE(dlg->GB_PrgPage->isEnabled()) << "\"Ram\" greys the write page";
+        EXPECT_EQ(pressOk(), 1);
+        for (const Row& r : rows) EXPECT_EQ(ProjectSettings.*r.setting, dlg->WorkingSettings.*r.working);
+        EXPECT_EQ(ProjectSettings.MemWritePage, 8);
+    }
+}
+
 // ------------------------------------------------------------ class-library behaviour
 
 TEST(VclControls, CodeChecksRunClickHandlersOnlyOnChange) {
@@ -326,9 +433,9 @@ TEST(VclControls, CodeChecksRunClickHandlersOnlyOnChange) {
     QCheckBox box(&parent);
     QRadioButton a(&parent), b(&parent);
     int boxClicks = 0, aClicks = 0, bClicks = 0;
-    QObject::connect(&box, &QCheckBox::clicked, [&] { ++boxClicks; });
-    QObject::connect(&a, &QRadioButton::clicked, [&] { ++aClicks; });
-    QObject::connect(&b, &QRadioButton::clicked, [&] { ++bClicks; });
+    vcl::onCheck(&box, [&] { ++boxClicks; });
+    vcl::onCheck(&a, [&] { ++aClicks; });
+    vcl::onCheck(&b, [&] { ++bClicks; });
     vcl::setChecked(&box, true);
     vcl::setChecked(&box, true);
     vcl::setChecked(&box, false);
@@ -340,6 +447,13 @@ TEST(VclControls, CodeChecksRunClickHandlersOnlyOnChange) {
     EXPECT_FALSE(b.isChecked());
     EXPECT_EQ(aClicks, 1);
     EXPECT_EQ(bClicks, 1);
+    {
+        const vcl::QuietLoad quiet(&parent);  // a load that the handlers must not see
+        vcl::setChecked(&box, true);
+        vcl::setChecked(&a, true);
+    }
+    EXPECT_EQ(boxClicks, 2);
+    EXPECT_EQ(aClicks, 1);
 
     vcl::RadioGroup g(QStringLiteral("G"), {QStringLiteral("x"), QStringLiteral("y")});
     int groupClicks = 0;
@@ -349,14 +463,30 @@ TEST(VclControls, CodeChecksRunClickHandlersOnlyOnChange) {
     EXPECT_EQ(groupClicks, 1);
     g.setItemIndex(-1);
     EXPECT_FALSE(g.button(1)->isChecked());
+    EXPECT_EQ(g.itemIndex(), -1);
+    EXPECT_EQ(groupClicks, 1);
+    g.button(0)->toggle();  // however a button is checked, the index is its own
+    EXPECT_EQ(g.itemIndex(), 0);
     EXPECT_EQ(groupClicks, 2);
 
+    // A list: code that selects, fills or empties it runs no handler; any other change of the
+    // entry runs it once, and so does the user's choice of the entry already selected.
     QComboBox list(&parent);
+    int changes = 0;
+    vcl::onChoose(&list, [&] { ++changes; });
     list.addItems({QStringLiteral("a"), QStringLiteral("b")});
-    int activations = 0;
-    QObject::connect(&list, QOverload<int>::of(&QComboBox::activated), [&] { ++activations; });
     vcl::setItemIndex(&list, 1);
     vcl::setItemIndex(&list, 5);
     EXPECT_EQ(list.currentIndex(), -1);
-    EXPECT_EQ(activations, 0);
+    list.clear();
+    list.addItems({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")});
+    list.removeItem(0);
+    EXPECT_EQ(changes, 0);
+    list.setCurrentIndex(1);
+    EXPECT_EQ(changes, 1);
+    emit list.activated(1);  // the choice that made the change reports it: no second run
+    EXPECT_EQ(changes, 1);
+    QApplication::processEvents();
+    emit list.activated(1);  // the selected entry chosen again
+    EXPECT_EQ(changes, 2);
 }

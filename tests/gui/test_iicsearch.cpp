@@ -5,6 +5,7 @@
 #include <QRadioButton>
 
 #include "iicsearch.h"
+#include "inputpaths.h"
 #include "mainwindow_fixture.h"
 #include "vclcontrols.h"
 
@@ -169,6 +170,43 @@ TEST_F(SearchTest, SearchStepsFromMatchToMatchAndReportsTheEnd) {
     w->RE_I2CMonitor->setCaretPos(w->RE_I2CMonitor->textLength());
     s->BB_Search->click();
     EXPECT_EQ(messages().size(), 2u);
+}
+
+// The read/write choice and the two check boxes on every input path: the match that the
+// search then selects, from the start or onwards, or the message that there is none.
+TEST_F(SearchTest, ChoiceAndCheckBoxesFollowEveryInputPath) {
+    struct Row {
+        QAbstractButton* control;
+        const char* selected;  // nullptr: no match
+        const char* line;
+    } const rows[] = {
+        {s->RG_RdWr->button(1), "»A0 10»A1 3F 40", "00001"}, {s->CB_StopCond, "»A0 10»A1 3F 40«", "00001"},
+        {s->CB_Repeat, "»A0 10»A1 3F 40«", "00003"},         {s->CB_Repeat, "»A0 10»A1 3F 40«", "00001"},
+        {s->CB_StopCond, "»A0 10»A1 3F 40", "00001"},        {s->RG_RdWr->button(0), nullptr, nullptr},
+    };
+    for (kevosupport::InputPath path : kevosupport::kInputPaths) {
+        SCOPED_TRACE(kevosupport::pathName(path));
+        s->BB_Cancel->click();
+        show();
+        enter(s->LE_DevAdr, "A0");
+        enter(s->LE_SubAdr, "10");
+        enter(s->LE_Byte[0], "3F");
+        enter(s->LE_Byte[1], "40");
+        for (const Row& r : rows) {
+            SCOPED_TRACE(r.control->text().toStdString());
+            const size_t before = messages().size();
+            kevosupport::operate(r.control, path);
+            s->BB_Search->click();
+            if (!r.selected) {
+                ASSERT_EQ(messages().size(), before + 1);
+                EXPECT_EQ(messages().back().text, "Keine Übereinstimmung gefunden");
+                continue;
+            }
+            EXPECT_EQ(messages().size(), before);
+            EXPECT_EQ(selected(), r.selected);
+            EXPECT_EQ(selectedLine(), r.line);
+        }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "binzieldlg.h"
 #include "fortschritt.h"
+#include "inputpaths.h"
 #include "mainwindow_fixture.h"
 #include "memorylogic.h"
 #include "memorytool.h"
@@ -151,6 +152,42 @@ TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
     m->TB_WriteAll->setChecked(true);
     m->TB_WriteDevice->trigger();
     EXPECT_EQ(bus('W').size(), 32u);
+}
+
+// The two check buttons on every input path: what the commands then do. "Write all" writes
+// every chunk of an unchanged buffer; online mode writes a committed cell at once.
+TEST_F(MemoryToolTest, CheckButtonsFollowEveryInputPath) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    const std::function<void()> writeDevice = [this] { m->TB_WriteDevice->trigger(); };
+    const std::function<void()> commitCell = [this] {
+        at(3, 2);
+        type("7e");
+        key(Qt::Key_Return);
+    };
+    struct Row {
+        QAction* button;
+        bool down;
+        const std::function<void()>& use;
+        size_t writes;
+    } const rows[] = {
+        {m->TB_WriteAll, true, writeDevice, 32},
+        {m->TB_WriteAll, false, writeDevice, 0},
+        {m->TB_WrDevOnline, true, commitCell, 1},
+        {m->TB_WrDevOnline, false, commitCell, 0},
+    };
+    for (kevosupport::InputPath path : kevosupport::kInputPaths) {
+        SCOPED_TRACE(kevosupport::pathName(path));
+        for (const Row& r : rows) {
+            SCOPED_TRACE(s8(r.button->objectName()));
+            kevosupport::operate(qobject_cast<QAbstractButton*>(m->TB_MemoryTool->widgetForAction(r.button)),
+                                 path);
+            EXPECT_EQ(r.button->isChecked(), r.down);
+            sim->clearLog();
+            r.use();
+            EXPECT_EQ(bus('W').size(), r.writes);
+        }
+    }
+    EXPECT_TRUE(messages().empty());
 }
 
 TEST_F(MemoryToolTest, BlockBitsOf24C16AndScrolling) {

@@ -1,6 +1,7 @@
 // The number-field binding on real line edits: typing, leaving, committing before a command.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
@@ -127,4 +128,14 @@ TEST_F(NumberEditTest, SetTextRunsTheRuleAndAPastedHugeNumberIsReported) {
     EXPECT_EQ(edits[0]->text(), "0x05");
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_NE(asked[0].find("kein gültiger ganzzahliger Wert"), std::string::npos);
+
+    // A screen reader's edit sets the text without typing: cleaned and capped all the same.
+    QAccessibleInterface* ai = QAccessible::queryAccessibleInterface(edits[0]);
+    ASSERT_TRUE(ai && ai->editableTextInterface());
+    const int before = changes;
+    ai->setText(QAccessible::Value, QStringLiteral("0x1FF"));
+    EXPECT_EQ(edits[0]->text(), "0x1F");
+    ai->editableTextInterface()->insertText(4, QStringLiteral("z"));
+    EXPECT_EQ(edits[0]->text(), "0x1F");
+    EXPECT_GT(changes, before);
 }

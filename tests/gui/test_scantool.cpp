@@ -138,6 +138,43 @@ TEST_F(ScanToolTest, ClockListAndAddressListsFollowTheirRules) {
     EXPECT_EQ(t->ScanClockDivider, 159u);
 }
 
+// The three lists on two paths: a key on the list (the user's choice, which the list reports)
+// and a change of the shown entry that no choice reports (as an accessibility layer that
+// selects the entry itself makes it). The scan's clock and range follow the shown entry.
+TEST_F(ScanToolTest, ListsFollowTheShownEntryOnEveryPath) {
+    struct Row {
+        QComboBox* list;
+        int step;
+        std::uint32_t divisor;
+        std::int32_t from, to;
+    } const rows[] = {
+        {t->CB_MClk, +1, 46, 16, 238},        // 102 kHz
+        {t->CB_vonAdresse, +1, 46, 18, 238},  // 0x12
+        {t->CB_bisAdresse, -1, 46, 18, 236},  // 0xEC
+        {t->CB_MClk, -1, 47, 18, 236},        // 100 kHz
+    };
+    for (bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "key" : "entry set");
+        t->hide();
+        ProjectSettings.ScanFrom = 16;
+        ProjectSettings.ScanTo = 238;
+        t->show();
+        ASSERT_EQ(t->ScanClockDivider, 47u);
+        for (const Row& r : rows) {
+            SCOPED_TRACE(s8(r.list->objectName()));
+            if (byKey) {
+                r.list->setFocus();
+                QTest::keyClick(r.list, r.step > 0 ? Qt::Key_Down : Qt::Key_Up);
+            } else {
+                r.list->setCurrentIndex(r.list->currentIndex() + r.step);
+            }
+            EXPECT_EQ(t->ScanClockDivider, r.divisor);
+            EXPECT_EQ(ProjectSettings.ScanFrom, r.from);
+            EXPECT_EQ(ProjectSettings.ScanTo, r.to);
+        }
+    }
+}
+
 TEST_F(ScanToolTest, DoubleClickHandsTheAddressToTheVisibleTelegramTool) {
     choose(t->CB_vonAdresse, "0x90");
     choose(t->CB_bisAdresse, "0x90");
