@@ -1,6 +1,8 @@
 // The settings dialog's pure rules: the table of working copies and the probe rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "proberules.h"
@@ -62,6 +64,15 @@ TEST(WorkingSettings, EachStepTakesItsOwnCopiesAndOkWritesBackEveryOne) {
     const EditedSettings from{&changed, &changedDir};
     const CopyStep steps[] = {CopyStep::Link, CopyStep::Probes, CopyStep::Analyzer, CopyStep::Monitor,
                               CopyStep::Master};
+    // The settings each activation step copies, named here on their own rather than read from the
+    // table, so that a setting moved to another step is caught.
+    const std::map<CopyStep, std::set<std::string>> stepSettings = {
+        {CopyStep::Link, {"PortName", "BaudRate", "ProjectDir", "AutoSaveProject"}},
+        {CopyStep::Probes, {"LogicLevel", "ProbeMaster", "PosInputLogic", "ProbeBlue", "ProbeWhite", "ProbeRed"}},
+        {CopyStep::Analyzer, {"ClockDivider", "TriggerMode", "BusFilter", "DataFilter", "DataFilterSwitches"}},
+        {CopyStep::Master,
+         {"MasterClockHz", "MemDevAddr", "MemBytes", "MemType", "MemWritePage", "MemHex", "MemTwoSubBytes"}},
+    };
     for (CopyStep step : steps) {
         // Copies of the built-in record, then one step from the changed one: exactly the
         // settings of that step now differ.
@@ -75,6 +86,13 @@ TEST(WorkingSettings, EachStepTakesItsOwnCopiesAndOkWritesBackEveryOne) {
             TProjectSettings target = builtIn;
             std::string targetDir = builtInDir;
             EXPECT_EQ(e.writeBack(w, {&target, &targetDir}), e.step == step) << e.name;
+            // Every setting not named above belongs to the monitor page's step.
+            const auto named = stepSettings.find(step);
+            const bool inStep = named != stepSettings.end()
+                                    ? named->second.count(e.name) > 0
+                                    : std::none_of(stepSettings.begin(), stepSettings.end(),
+                                                   [&](const auto& n) { return n.second.count(e.name) > 0; });
+            EXPECT_EQ(e.step == step, inStep) << e.name;
         }
     }
 
