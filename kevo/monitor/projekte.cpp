@@ -100,7 +100,7 @@ int emptyLogFolder(const std::string& dir) {
 std::string projectNameOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    return file.substr(0, file.find('.'));
+    return file.substr(0, file.rfind('.'));
 }
 
 std::string directoryOf(const std::string& path) {
@@ -172,7 +172,9 @@ void TF_IIcCtrl::miNewProjektClick() {
 
 void TF_IIcCtrl::miOpenProjClick() {
     if (ProjectSettings.AutoSaveProject != 0) {
-        if (SaveProjectFile(ProjectPath, *this)) DocFlags &= ~DocProjectModified;
+        // A project that could not be saved is not replaced: its changes would be lost.
+        if (!SaveProjectFile(ProjectPath, *this)) return;
+        DocFlags &= ~DocProjectModified;
     } else if ((DocFlags & DocProjectModified) && !askSaveChanges(*this)) {
         return;
     }
@@ -188,7 +190,7 @@ void TF_IIcCtrl::miOpenProjClick() {
         LoadProjectFile(ProjectPath, *this);
         defaultDataDir(*this);
     }
-    UpdateFileCommands();
+    // The log commands stay as they are: the log is kept, and Save of an unsaved log with it.
     disableSaveProject(*this);
     UpdateStatus();
 }

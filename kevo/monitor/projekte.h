@@ -18,7 +18,8 @@ extern const char* const ProjectExistsQuestion;
 // touched. Failures are ignored. Returns the number of files deleted.
 int emptyLogFolder(const std::string& dir);
 
-// The file name of path up to (not including) its first "."; "" when it begins with ".".
+// The file name of path without its extension: up to (not including) its last ".", so that
+// "v1.2.kvo" is project "v1.2" as New names it; "" for ".kvo".
 std::string projectNameOf(const std::string& path);
 
 // The directory part of path with its trailing "/" ("" for a bare name).

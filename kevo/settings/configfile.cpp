@@ -276,14 +276,13 @@ bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
     if (!path.empty() && fileExists(path)) (void)copyFile(path, BackupName(path, '~'));
     if (!name.empty()) host.setProjectPath(name);
 
-    {
-        ini::IniFile cfg(configPath);
-        cfg.writeString("Projekt", "Verzeichnis", host.projectDir());
-        cfg.writeString("Projekt", "Datei", host.projectPath());
-        cfg.writeString("RAFU", "Port", ProjectSettings.PortName);
-        cfg.writeInteger("RAFU", "Baudrate", ProjectSettings.BaudRate);
-        if (!cfg.updateFile()) return saveFailed();
-    }
+    ini::IniFile cfg(configPath);
+    const std::string namedBefore = cfg.readString("Projekt", "Datei", "");
+    cfg.writeString("Projekt", "Verzeichnis", host.projectDir());
+    cfg.writeString("Projekt", "Datei", host.projectPath());
+    cfg.writeString("RAFU", "Port", ProjectSettings.PortName);
+    cfg.writeInteger("RAFU", "Baudrate", ProjectSettings.BaudRate);
+    if (!cfg.updateFile()) return saveFailed();
 
     ini::IniFile f(path);
     writeForms(f, host);
@@ -291,6 +290,14 @@ bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
     f.writeString("Version", "Analyzer", host.shortSerial());
     Writer writer{f};
     visitFields(ProjectSettings, writer);
-    if (!f.updateFile()) return saveFailed();
+    if (!f.updateFile()) {
+        // The next start must not look for a project file that was never written: the
+        // configuration file names the project it named before.
+        if (!name.empty() && !fileExists(path)) {
+            cfg.writeString("Projekt", "Datei", namedBefore);
+            (void)cfg.updateFile();
+        }
+        return saveFailed();
+    }
     return true;
 }

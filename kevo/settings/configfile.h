@@ -50,5 +50,6 @@ extern const char* const ProjectFileVersion;  // "KEVO Projekt V1.0"
 void LoadProjectFile(const std::string& name, ProjectFileHost& host);
 
 // Writes name (empty: the configuration file) and the configuration file. On failure shows
-// the error box "Projektdatei konnte nicht geschrieben werden" and returns false.
+// the error box "Projektdatei konnte nicht geschrieben werden" and returns false; a project
+// file that does not exist after the failure is not named in the configuration file.
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host);

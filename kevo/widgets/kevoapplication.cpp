@@ -9,6 +9,9 @@
 
 KevoApplication::KevoApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("KEVO"));
+    // The installed menu entry is kevo.desktop: a desktop (Wayland included) finds the
+    // program's icon and entry for its windows by this name.
+    setDesktopFileName(QStringLiteral("kevo"));
     setQuitOnLastWindowClosed(true);
     // Qt's own dialogs (files, printer) speak German like the rest of the program, when the
     // system has Qt's translations.

@@ -5,3 +5,5 @@ foreach(_t mainwindow logfiles)
                 LIBS kevo_monitor rafusim_core Qt6::Test)
   target_include_directories(test_${_t} PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 endforeach()
+# The desktop entry that the install puts into share/applications.
+target_compile_definitions(test_mainwindow PRIVATE KEVO_DESKTOP_ENTRY="${PROJECT_SOURCE_DIR}/share/kevo.desktop")

@@ -8,6 +8,7 @@
 
 #include <stdexcept>
 
+#include "devroot.h"
 #include "masterclock.h"
 #include "numbertext.h"
 #include "test_einstellungen_fixture.h"
@@ -498,6 +499,7 @@ TEST_F(SettingsDialogTest, FailingChooserTriesOnceMoreFromTheProgramsDataFolder)
 class ConnectionTest : public SettingsDialogTest {
   protected:
     QTemporaryDir ports;
+    kevosupport::PrivateDevRoot devRoot;  // the USB names stand for no device either
 
     void SetUp() override {
         SettingsDialogTest::SetUp();

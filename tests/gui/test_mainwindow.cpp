@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, LinkedStartUpIdentifiesAndConfiguresTheAdapter) {
 }
 
 TEST_F(MainWindowTest, FailingPortRetryTwiceThenIgnore) {
-    writeConfig("COM9", 921600);  // no such port in the port folder
+    writeConfig(absentPort("COM9"), 921600);  // no such port in the port folder
     answers = {{dialogs::mrRetry, {}}, {dialogs::mrRetry, {}}, {dialogs::mrIgnore, {}}};
     create();
     w->move(300, 200);
@@ -118,7 +118,7 @@ TEST_F(MainWindowTest, FailingPortRetryTwiceThenIgnore) {
 }
 
 TEST_F(MainWindowTest, LinkErrorOkOpensSettingsAndMarksTheProjectEvenWithoutChanges) {
-    writeConfig("COM9", 921600);
+    writeConfig(absentPort("COM9"), 921600);
     answers = {{dialogs::mrOk, {}}, {dialogs::mrIgnore, {}}};
     answerSettings(true);  // OK without a change: result 6
     showWindow();
@@ -131,7 +131,7 @@ TEST_F(MainWindowTest, LinkErrorOkOpensSettingsAndMarksTheProjectEvenWithoutChan
 }
 
 TEST_F(MainWindowTest, EscInTheLinkErrorBoxGoesOnAsOk) {
-    writeConfig("COM9", 921600);
+    writeConfig(absentPort("COM9"), 921600);
     answers = {{dialogs::mrEscape, {}}, {dialogs::mrIgnore, {}}};
     answerSettings(true);
     showWindow();
@@ -560,6 +560,13 @@ class Thrower : public QObject {
         return QObject::event(e);
     }
 };
+
+// A desktop matches the program's windows to its menu entry and icon by this name.
+TEST_F(MainWindowTest, ApplicationNamesTheInstalledDesktopEntry) {
+    const QFileInfo entry(QStringLiteral(KEVO_DESKTOP_ENTRY));
+    ASSERT_TRUE(entry.exists()) << KEVO_DESKTOP_ENTRY;
+    EXPECT_EQ(QGuiApplication::desktopFileName(), entry.completeBaseName());
+}
 
 TEST_F(MainWindowTest, ExceptionsLeavingAHandlerAreShownAndTheLoopGoesOn) {
     Thrower t;

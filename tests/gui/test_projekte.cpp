@@ -5,7 +5,9 @@
 
 #include <QFileInfo>
 
+#include "inifile.h"
 #include "mainwindow_fixture.h"
+#include "projekte.h"
 
 using namespace kevotest;
 using namespace dialogs;
@@ -45,6 +47,9 @@ TEST_F(ProjectsTest, NewSavesSilentlyThenAsksBecauseOfTheLogAndCreatesTheProject
     record();
     w->DocFlags |= DocProjectModified;
     ProjectSettings.MasterClockHz = 250000;  // auto-saved into the default project, read back
+    w->LogPath = data + "old.i2p";
+    w->UpdateFileCommands();
+    ASSERT_TRUE(w->miSave->isEnabled());
     answers = {{mrNo, {}}, {mrOk, "alpha"}};
     w->TB_NewProjekt->trigger();
     ASSERT_EQ(asked.size(), 2u);
@@ -57,6 +62,8 @@ TEST_F(ProjectsTest, NewSavesSilentlyThenAsksBecauseOfTheLogAndCreatesTheProject
     EXPECT_EQ(ProjectSettings.DataDir, data + "alpha/");
     EXPECT_TRUE(QFileInfo(q(data + "alpha")).isDir());
     EXPECT_EQ(traceText(), "");
+    EXPECT_EQ(w->LogPath, "");  // the discarded log's name does not carry over
+    EXPECT_FALSE(w->miSave->isEnabled());
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_FALSE(w->miSaveProj->isEnabled());
     EXPECT_EQ(panel(4), " Projekt: [alpha.kvo]");
@@ -85,6 +92,8 @@ TEST_F(ProjectsTest, NameQueryRefusesEmptyAndInvalidNamesAndCancelLeavesTheDefau
     newProject("p");
     EXPECT_EQ(messages().at(0).text, "Projektdatei konnte nicht geschrieben werden");
     EXPECT_EQ(panel(4), "Projekt: [Default]");
+    // The next start must not look for the project file that was not written.
+    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "x", dir + "kevo.cfg"), "");
 }
 
 TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
@@ -116,9 +125,14 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
     for (const char* f : {".hidden", "readonly.i2p", "sub/x.i2p", "link"}) EXPECT_TRUE(exists(old + f)) << f;
     EXPECT_TRUE(exists(dir + "outside/keep"));
     EXPECT_EQ(ProjectSettings.DataDir, old);
+
+    // A log folder that is a link to a folder is never followed, with or without its slash.
+    ASSERT_EQ(::symlink((dir + "outside").c_str(), (data + "linked").c_str()), 0);
+    for (const std::string& p : {data + "linked", data + "linked/"}) EXPECT_EQ(emptyLogFolder(p), 0) << p;
+    EXPECT_TRUE(exists(dir + "outside/keep"));
 }
 
-TEST_F(ProjectsTest, EscInTheQuestionsOfNewProjectActsAsCancel) {
+TEST_F(ProjectsTest, EscOrAFailedLogSaveInTheQuestionsOfNewProjectActsAsCancel) {
     start();
     ProjectSettings.AutoSaveProject = 0;
     writeFile(data + "beta.kvo", "[Version]\r\nPC=alt\r\n");
@@ -140,6 +154,16 @@ TEST_F(ProjectsTest, EscInTheQuestionsOfNewProjectActsAsCancel) {
         EXPECT_EQ(w->ProjectPath, "");
         EXPECT_EQ(readAll(data + "beta.kvo"), "[Version]\r\nPC=alt\r\n");
     }
+
+    // Yes, and the log cannot be saved: nothing is discarded unsaved.
+    record();
+    w->LogPath = dir + "gone/x.i2p";
+    asked.clear();
+    answers = {{mrYes, {}}};
+    w->miNewProjekt->trigger();
+    EXPECT_FALSE(traceText().empty());
+    EXPECT_TRUE(w->DocFlags & DocLogModified);
+    for (const auto& r : asked) EXPECT_NE(r.caption, "Neues Projekt anlegen");
 }
 
 TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
@@ -156,8 +180,18 @@ TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     w->resize(size);
     ASSERT_TRUE(waitFor([&] { return (w->DocFlags & DocProjectModified) != 0; }));
 
-    // Only the log is modified: no question; Cancel in the file dialog still clears the flags.
+    // Without automatic saving a modified project raises the save question; Cancel ends Open.
+    asked.clear();
+    answers = {{mrCancel, {}}};
+    w->miOpenProj->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, SaveChangesQuestion);
+    EXPECT_TRUE(w->DocFlags & DocProjectModified);
+
+    // Only the log is modified: no question; Cancel in the file dialog still clears the flags,
+    // and Save of the kept, unsaved log stays as it was.
     record();
+    w->UpdateFileCommands();
     w->DocFlags &= ~DocProjectModified;
     asked.clear();
     w->miOpenProj->trigger();
@@ -166,12 +200,30 @@ TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     EXPECT_EQ(asked[0].initialDir, data);
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_NE(traceText().find("»A1 3F«"), std::string::npos);
+    EXPECT_TRUE(w->miSave->isEnabled());
 
     // The stored size differs: the window follows it and the project counts as modified.
     answers = {{mrOk, data + "one.kvo"}};
     w->miOpenProj->trigger();
     EXPECT_EQ(ProjectSettings.MasterClockHz, 400000);
     EXPECT_TRUE(waitFor([&] { return panel(4) == " Projekt: *[one.kvo]" && w->miSaveProj->isEnabled(); }));
+
+    // Automatic saving that fails keeps the project and its changes: Open ends there.
+    ProjectSettings.AutoSaveProject = 1;
+    w->ProjectPath = dir + "gone/one.kvo";
+    asked.clear();
+    w->miOpenProj->trigger();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, "Projektdatei konnte nicht geschrieben werden");
+    EXPECT_TRUE(w->DocFlags & DocProjectModified);
+
+    // A project file that names no log folder logs into the project directory.
+    ProjectSettings.AutoSaveProject = 0;
+    w->DocFlags = 0;
+    ASSERT_TRUE(ini::WritePrivateProfileString("Config", "Datenverzeichnis", "", data + "one.kvo"));
+    answers = {{mrOk, data + "one.kvo"}};
+    w->miOpenProj->trigger();
+    EXPECT_EQ(ProjectSettings.DataDir, data);
 }
 
 TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
@@ -201,6 +253,16 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     EXPECT_EQ(readAll(data + "gamma/I2CWatch.i2p").size(), 10);
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
+
+    // A name with more dots: the log folder is the name without its extension, as New makes
+    // it, never the folder of project "v1".
+    QDir().mkpath(q(data + "v1"));
+    writeFile(data + "v1/I2CWatch.i2p", "x");
+    answers = {{mrOk, data + "v1.2.kvo"}};
+    w->miSaveProjAs->trigger();
+    EXPECT_EQ(ProjectSettings.DataDir, data + "v1.2/");
+    EXPECT_EQ(readAll(data + "v1/I2CWatch.i2p"), "x");
+    EXPECT_TRUE(exists(data + "v1.2/I2CWatch.i2p"));
 
     // A nameless ".kvo" empties nothing; another directory is the log folder itself.
     answers = {{mrOk, data + ".kvo"}};

@@ -83,7 +83,7 @@ TEST_F(Identification, NoLinkOrOffline) {
     ReadDeviceInfo();
     ASSERT_EQ(DeviceInfo.PllMode, 1);
 
-    ASSERT_EQ(select("COM12"), 0);
+    ASSERT_EQ(select(absentPort("COM12")), 0);
     ReadDeviceInfo();
     expectNoDevice();
     EXPECT_EQ(DeviceInfo.PllMode, 1);  // kept
@@ -181,7 +181,7 @@ TEST_F(AnalyzerSetup, OfflineSendsNothingAndAsksNothing) {
 }
 
 TEST_F(AnalyzerSetup, RetryThenIgnore) {
-    ASSERT_EQ(select("COM12"), 0);
+    ASSERT_EQ(select(absentPort("COM12")), 0);
     setMainWindowPosProvider([] { return std::make_pair(200, 40); });
     script({dialogs::mrRetry, dialogs::mrIgnore});
     EXPECT_FALSE(SendAnalyzerSetup());
@@ -201,7 +201,7 @@ TEST_F(AnalyzerSetup, RetryThenIgnore) {
 }
 
 TEST_F(AnalyzerSetup, RetryOrClosedBoxTriesAgainUntilTheLinkOpens) {
-    ASSERT_EQ(select("COM12"), 0);
+    ASSERT_EQ(select(absentPort("COM12")), 0);
     // Without a main window the box sits at 150, 150. The cable is plugged in while the
     // second box is up.
     script({dialogs::mrEscape, dialogs::mrEscape}, [this] {

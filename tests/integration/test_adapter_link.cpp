@@ -48,7 +48,7 @@ TEST_F(CommandLink, OpenWithoutBlockSizeIsClosedAtOnce) {
 }
 
 TEST_F(CommandLink, OpenFailsWithoutPort) {
-    EXPECT_EQ(select("COM12"), 0);
+    EXPECT_EQ(select(absentPort("COM12")), 0);
     EXPECT_FALSE(ComOpen());
     EXPECT_EQ(LinkOpenCount, 0);
     ComClose();  // harmless on a closed link

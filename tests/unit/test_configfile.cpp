@@ -424,13 +424,18 @@ TEST_F(ConfigFile, SaveIntoAnImpossiblePlaceShowsTheErrorBox) {
     EXPECT_FALSE(SaveProjectFile(bad, host));
     expectErrorBox();
     EXPECT_EQ(host.project, bad);
-    // The configuration file was written before the failure and stays written.
-    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "", host.cfg), bad);
+    // The configuration file was written before the failure and stays written, but it does
+    // not name the project file that was never written.
+    EXPECT_EQ(ini::GetPrivateProfileString("RAFU", "Baudrate", "", host.cfg), "0");
+    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "x", host.cfg), "");
 
     asked.clear();
+    const std::string a = project("a.kvo");
+    ASSERT_TRUE(SaveProjectFile(a, host));
     const std::string gone = file("weg") + "/b.kvo";
     EXPECT_FALSE(SaveProjectFile(gone, host));
     expectErrorBox();
+    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "", host.cfg), a);  // as before
 
     // The configuration file cannot be written: the project file is not touched either.
     asked.clear();

@@ -153,6 +153,18 @@ TEST_F(Decoder, EnableBitsPickSingleAttributes) {
     DecodeTrace(0);
     const std::vector<TraceWrite> expected = {add("00000  »", Black), ins("A0 ", Blue), ins("00«", Black)};
     EXPECT_EQ(view.runs(), expected);
+
+    // Each enable bit brings in its own attribute and no other.
+    ProjectSettings.ColorFromMaster = 0x123456;  // the built-in value equals ColorText
+    for (int bit = 0; bit < 8; ++bit) {
+        ProjectSettings.AttributeEnable = 1 << bit;
+        InitTraceAttributes(false);
+        const TTraceAttributes& a = TraceAttributes;
+        const bool taken[] = {a.StartStopColor != Black, a.DevAddrColor != Black, a.SubAddrColor != Black,
+                              a.FromMasterColor != Black, a.ToMasterColor != Black, a.NakStyle != -1,
+                              a.ErrorStyle != -1,         a.PortStyle != -1};
+        for (int i = 0; i < 8; ++i) EXPECT_EQ(taken[i], i == bit) << "enable bit " << bit << ", field " << i;
+    }
 }
 
 TEST_F(Decoder, DefaultStyleStandsInForDisabledNakStyle) {
@@ -208,6 +220,17 @@ TEST_F(Decoder, TelegramSplitOverTwoCallsContinuesItsLine) {
     const std::vector<TraceWrite> tail(all.begin() + long(before), all.end());
     const std::vector<TraceWrite> expected = {ins(" ", Grey), ins("11 22", Black), ins("«", Red)};
     EXPECT_EQ(tail, expected);
+
+    // A telegram starting in the next call: its number is in the text colour again, although
+    // the call before ended on the stop mark's colour.
+    pairs({{First, 0xA2}, {Last, 0x33}});
+    DecodeTrace(0);
+    const std::vector<TraceWrite> runs = view.runs();
+    ASSERT_GE(runs.size(), 5u);
+    const std::vector<TraceWrite> next(runs.end() - 5, runs.end());
+    const std::vector<TraceWrite> expectedNext = {add("00001  ", Black), ins("»", Red), ins("A2 ", Blue),
+                                                  ins("33", Grey), ins("«", Red)};
+    EXPECT_EQ(next, expectedNext);
 }
 
 TEST_F(Decoder, LimitOneStopsOnTheNextTelegramStart) {
