@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -39,22 +38,15 @@ const char* const kFileFilter = "Speicherinhalt|*.BIN";
 // given back when the transfer ends, whichever way (a conversion error in a reply included).
 class Transfer {
   public:
-    Transfer(const char* caption, int from, int to) {
-        if (!F_Fortschritt) return;
-        F_Fortschritt->setWindowTitle(QString::fromUtf8(caption));
-        F_Fortschritt->PB_Fortschritt->setRange(from, std::max(from, to));
-        F_Fortschritt->PB_Fortschritt->setValue(from);
-        F_Fortschritt->show();
-        // The transfer blocks the event loop: let the dialog appear before it starts.
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
+    Transfer(const char* caption, int from, int to) : progress_(caption, from, to) {}
     ~Transfer() {
         ComClose();
-        if (F_Fortschritt) F_Fortschritt->close();
+        progress_.close();
     }
-    void position(int p) {
-        if (F_Fortschritt) F_Fortschritt->PB_Fortschritt->setValue(p);
-    }
+    void position(int p) { progress_.position(p); }
+
+  private:
+    ProgressRun progress_;
 };
 
 std::string folderOf(const std::string& path) {
