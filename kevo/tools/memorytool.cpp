@@ -14,8 +14,10 @@
 #include "binzieldlg.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
+#include "einstellungen.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
+#include "kevoapplication.h"
 #include "memorylogic.h"
 #include "numberfield.h"
 #include "numbertext.h"
@@ -62,6 +64,9 @@ TF_MemoryTool::TF_MemoryTool(QWidget* owner)
     setWindowTitle(QString::fromUtf8("I²C-Bus Speichermonitor"));
     buildLayout();
     FormCreate();
+    // The settings dialog changes the device and the number base that the open monitor shows.
+    if (F_Einstellungen)
+        connect(F_Einstellungen, &QDialog::finished, this, [this] { guarded([this] { followSettings(); }); });
 }
 
 TF_MemoryTool::~TF_MemoryTool() {
@@ -105,6 +110,31 @@ void TF_MemoryTool::FormCreate() {
 
 void TF_MemoryTool::FormShow() {
     if (F_IIcCtrl) F_IIcCtrl->setToolChecked(ProjectFileHost::MemoryForm, true);
+    const std::int32_t bytes = ProjectSettings.MemBytes;
+    const size_t n = bytes > 0 ? static_cast<size_t>(bytes) : 0;
+    MemData.assign(n, 0xFF);
+    MemState.assign(n, MemNeverRead);
+    MemTopOffset = 0;
+    showSettings();
+}
+
+void TF_MemoryTool::followSettings() {
+    if (!isVisible()) return;  // the next show starts from the settings anyway
+    const TProjectSettings& s = ProjectSettings;
+    const auto panels = memStatusTexts(s.MemDevAddr, s.MemBytes, s.MemType, s.MemWritePage, s.MemHex != 0);
+    bool same = (s.MemHex != 0) == hexShown() && s.MemBytes == capacity();
+    for (int i = 0; i < 4; ++i) same = same && s8(panelText(i)) == panels[i];
+    if (same) return;
+    // What the open editor holds was typed in the base shown so far.
+    if (SG_MemDump->InplaceEditor()) CommitMemoryCell();
+    // The image stays: bytes past a smaller size go, the bytes of a larger one were never read.
+    const size_t n = s.MemBytes > 0 ? static_cast<size_t>(s.MemBytes) : 0;
+    MemData.resize(n, 0xFF);
+    MemState.resize(n, MemNeverRead);
+    showSettings();
+}
+
+void TF_MemoryTool::showSettings() {
     const TProjectSettings& s = ProjectSettings;
     MemNumberFormat = s.MemHex ? "x" : "u";
     MemInputPrefix = s.MemHex ? "0x" : "";
@@ -120,19 +150,18 @@ void TF_MemoryTool::FormShow() {
     const auto panels = memStatusTexts(s.MemDevAddr, s.MemBytes, s.MemType, s.MemWritePage, hex);
     for (int i = 0; i < 4; ++i) SB_SpToolPanels[i]->setText(q(panels[i]));
 
-    // The bar reaches max - page, as a bar with a page size does.
+    // The bar reaches max - page, as a bar with a page size does. The top stays where it
+    // was as far as the capacity allows.
     const MemScrollSetup bar = memScrollSetup(s.MemBytes);
     SB_DeviceMon->blockSignals(true);
     SB_DeviceMon->setSingleStep(16);
     SB_DeviceMon->setPageStep(std::max(1, bar.page));
     SB_DeviceMon->setRange(0, std::max(0, bar.max - bar.page + 1));
-    SB_DeviceMon->setValue(0);
+    SB_DeviceMon->setValue(MemTopOffset);
+    int moveBar = -1;
+    MemTopOffset = memScrollTop(SB_DeviceMon->value(), capacity(), SB_DeviceMon->pageStep(), &moveBar);
+    if (moveBar >= 0) SB_DeviceMon->setValue(moveBar);
     SB_DeviceMon->blockSignals(false);
-    MemTopOffset = 0;
-
-    const size_t n = s.MemBytes > 0 ? static_cast<size_t>(s.MemBytes) : 0;
-    MemData.assign(n, 0xFF);
-    MemState.assign(n, MemNeverRead);
     ShowMemoryPage();
 }
 
@@ -183,7 +212,7 @@ void TF_MemoryTool::SG_MemDumpSelectCell(int ACol, int ARow, bool& CanSelect) {
 }
 
 void TF_MemoryTool::SG_MemDumpSetEditText(int ACol, int ARow, const QString& Value) {
-    const bool hex = ProjectSettings.MemHex != 0;
+    const bool hex = hexShown();  // a cell is read in the base it is drawn in
     const int caret = SG_MemDump->EditorCaret();
     std::string t;
     try {
@@ -223,7 +252,7 @@ void TF_MemoryTool::CommitMemoryCell() {
     if (p < 0 || p >= capacity()) return;
     const TProjectSettings& s = ProjectSettings;
     std::int32_t v = 0;
-    if (!memCellValue(s8(SG_MemDump->Cells(col, row)), s.MemHex != 0, v)) return;
+    if (!memCellValue(s8(SG_MemDump->Cells(col, row)), hexShown(), v)) return;
     if (v != MemData[p]) MemState[p] |= MemChanged;
     MemData[p] = static_cast<std::uint8_t>(v);
     const std::uint8_t b = MemData[p];

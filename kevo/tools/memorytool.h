@@ -87,6 +87,11 @@ class TF_MemoryTool : public QWidget {
     // The image offset of grid cell (col, row) at the current top.
     int cellOffset(int col, int row) const { return MemTopOffset + (row - 1) * 16 + (col - 1); }
     void deviceMessage(const char* text);
+    // The settings as the monitor shows them: number base, header, status panels, scroll bar
+    // for the capacity, the page at the current top (kept as far as the capacity allows).
+    void showSettings();
+    // After the settings dialog: shows what changed, keeping the image and its marks.
+    void followSettings();
     // Back to the first page (the scroll bar's change handler redraws) and online mode off.
     void firstPageOnlineOff();
     bool shown_ = false;

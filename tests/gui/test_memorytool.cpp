@@ -446,6 +446,56 @@ TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
     EXPECT_EQ(F_BinZielDlg->result(), 2);
 }
 
+TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
+    ASSERT_NO_FATAL_FAILURE(start(256, 0, 8, false));
+    ProjectSettings.ProbeMaster = 1;  // the tools stay open after the settings command
+    sim->addDevice(0xA2, {rafusim::DeviceKind::Ram, 512, 1, 1, 0x00});
+    sim->setMemory(0xA0, 0, {16});
+    m->TB_ReadDevice->trigger();
+    m->TB_WrDevOnline->setChecked(true);
+    at(1, 1);
+    key(Qt::Key_Return);  // the editor made once: leaving the grid commits the current cell
+    key(Qt::Key_Return);
+    EXPECT_EQ(cell(1, 1), " 16");
+    // Hexadecimal, another device, twice the size, a RAM: the open monitor shows it at once.
+    answerSettings(true, [] {
+        TWorkingSettings& ws = F_Einstellungen->WorkingSettings;
+        ws.MemHex = 1;
+        ws.MemDevAddr = 0xA2;
+        ws.MemBytes = 512;
+        ws.MemType = 1;
+    });
+    w->miSetupClick();
+    ASSERT_EQ(settingsRuns, 1);
+    EXPECT_EQ(cell(1, 1), " 10");
+    EXPECT_EQ(cell(16, 0), "  F");
+    EXPECT_EQ(cell(0, 2), "   10");
+    EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA2");
+    EXPECT_EQ(s8(m->panelText(1)), " Speicher: 512 Byte");
+    EXPECT_EQ(s8(m->panelText(2)), " keine SchreibPage");
+    EXPECT_EQ(s8(m->panelText(3)), " Darstellung: Hexadezimal");
+    ASSERT_EQ(m->capacity(), 512);  // the image kept, the new bytes never read
+    EXPECT_EQ(m->MemState[0], MemRead);
+    EXPECT_EQ(m->MemState[511], MemNeverRead);
+    m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
+    EXPECT_EQ(cell(0, 16), "  1F0");
+    m->SB_DeviceMon->setValue(0);
+    // Leaving the grid reads the unedited cell in the base it is drawn in.
+    ASSERT_NO_FATAL_FAILURE(activate(m));
+    m->SG_MemDump->setFocus();
+    m->SB_DeviceMon->setFocus();
+    EXPECT_EQ(m->MemState[0], MemRead);
+    EXPECT_EQ(sim->memory(0xA2)[0], 16);  // online: the byte goes to the new device
+    // The record changes under the monitor (as a project opened meanwhile does): still read
+    // in the base drawn.
+    ProjectSettings.MemHex = 0;
+    m->SG_MemDump->setFocus();
+    m->SB_DeviceMon->setFocus();
+    EXPECT_EQ(m->MemState[0], MemRead);
+    EXPECT_EQ(m->MemData[0], 16);
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(MemoryToolTest, MenuCommandAndForms) {
     ASSERT_NO_FATAL_FAILURE(start(256));
     m->move(140, 160);
