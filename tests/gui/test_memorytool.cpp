@@ -306,6 +306,35 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(m->MemState[0x50], MemMissing);
 
+    // Every refused move commits the cell being left.
+    auto click = [this](int c, int r) {
+        const QRect rect = m->SG_MemDump->visualItemRect(m->SG_MemDump->item(r, c));
+        QTest::mouseClick(m->SG_MemDump->viewport(), Qt::LeftButton, {}, rect.center());
+    };
+    const struct {
+        const char* move;
+        int col, row;
+        std::function<void()> act;
+    } refused[] = {
+        {"Shift+Tab in column 1", 1, 3, [this] { key(Qt::Key_Backtab); }},
+        {"Up in row 1", 2, 1, [this] { key(Qt::Key_Up); }},
+        {"click on the fixed row", 5, 2, [&] { click(5, 0); }},
+        {"click on the fixed column", 6, 2, [&] { click(0, 2); }},
+        {"Tab past the capacity", 16, 8, [this] { key(Qt::Key_Tab); }},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.move);
+        at(r.col, r.row);
+        type("12");
+        r.act();
+        const int p = (r.row - 1) * 16 + r.col - 1;
+        EXPECT_EQ(m->MemData[p], 0x12);
+        EXPECT_EQ(m->MemState[p], MemChanged);
+        EXPECT_EQ(m->SG_MemDump->Col(), r.col);
+        EXPECT_EQ(m->SG_MemDump->Row(), r.row);
+    }
+    EXPECT_TRUE(messages().empty());
+
     // Clear on the fresh image marks every byte changed; hide and show start again.
     m->TB_WrDevOnline->setChecked(true);
     m->TB_ClearClick();
