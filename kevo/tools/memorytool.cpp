@@ -218,9 +218,9 @@ void TF_MemoryTool::SG_MemDumpSetEditText(int ACol, int ARow, const QString& Val
     try {
         t = NumberFieldTyped(NumberField::memoryBase(hex, false), s8(Value), 255);
     } catch (...) {
-        // A pasted number beyond 32 bits: back to the buffer's value, then the error box.
+        // A pasted number beyond 32 bits: back to what the cell shows, then the error box.
         const int p = cellOffset(ACol, ARow);
-        if (p >= 0 && p < capacity()) SG_MemDump->setEditorText(q(memFormat("%3.2", hexShown(), MemData[p])));
+        if (p >= 0 && p < capacity()) SG_MemDump->setEditorText(q(memCellText(MemData[p], MemState[p], hex)));
         throw;
     }
     SG_MemDump->setEditorText(q(t));

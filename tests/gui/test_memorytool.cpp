@@ -1,4 +1,5 @@
 // The memory monitor with the main window, the dialog seam and the simulator on a pty.
+#include <QClipboard>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -334,6 +335,22 @@ TEST_F(MemoryToolTest, GridEditingRules) {
         EXPECT_EQ(m->SG_MemDump->Row(), r.row);
     }
     EXPECT_TRUE(messages().empty());
+
+    // A paste beyond 32 bits into a never-read cell: the error box, the cell's own text back.
+    m->TB_WrDevOnline->setChecked(true);
+    sim->clearLog();
+    at(9, 3);
+    key(Qt::Key_Return);
+    ASSERT_NE(m->SG_MemDump->InplaceEditor(), nullptr);
+    m->SG_MemDump->InplaceEditor()->selectAll();
+    QApplication::clipboard()->setText("123456789");
+    QTest::keyClick(m->SG_MemDump->InplaceEditor(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(s8(m->SG_MemDump->EditorText()), " ..");
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemState[0x28], MemNeverRead);
+    EXPECT_TRUE(bus('W').empty());
+    asked.clear();
 
     // Clear on the fresh image marks every byte changed; hide and show start again.
     m->TB_WrDevOnline->setChecked(true);
