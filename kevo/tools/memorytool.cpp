@@ -183,7 +183,8 @@ void TF_MemoryTool::ShowMemoryPage() {
     for (int r = 0; r < 16; ++r) {
         const MemPageRow& row = rows[r];
         SG_MemDump->setCells(0, r + 1, q(row.offset));
-        for (int c = 0; c < row.cells; ++c) SG_MemDump->setCells(c + 1, r + 1, q(row.cell[c]));
+        for (int c = 0; c < 16; ++c)
+            SG_MemDump->setCells(c + 1, r + 1, q(row.cell[c]));  // empty past the end
         SG_MemDump->setCells(17, r + 1, QString::fromStdU16String(row.ascii));
     }
 }

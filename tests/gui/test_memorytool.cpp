@@ -222,6 +222,27 @@ TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
     EXPECT_EQ(m->SG_MemDump->Col(), 4);
     key(Qt::Key_Down);
     EXPECT_EQ(m->SG_MemDump->Row(), 2);
+
+    // Capacity 300: the last twelve bytes are reached by the bar and by Tab.
+    m->hide();
+    ProjectSettings.MemBytes = 300;
+    m->show();
+    ASSERT_NO_FATAL_FAILURE(activate(w));  // offscreen, a window shown again takes activation from another
+    m->SB_DeviceMon->setValue(32);
+    at(16, 16);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(m->MemTopOffset, 48);
+    EXPECT_EQ(cell(0, 16), "  120");
+    EXPECT_EQ(cell(12, 16), " ..");
+    EXPECT_EQ(cell(13, 16), "");
+    m->SB_DeviceMon->setValue(0);
+    m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
+    EXPECT_EQ(m->MemTopOffset, 48);
+    at(11, 16);
+    key(Qt::Key_Right);
+    EXPECT_EQ(m->SG_MemDump->Col(), 12);
+    key(Qt::Key_Right);
+    EXPECT_EQ(m->SG_MemDump->Col(), 12);
 }
 
 TEST_F(MemoryToolTest, DeviceFailureMessages) {

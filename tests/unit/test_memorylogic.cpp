@@ -158,13 +158,23 @@ TEST(MemoryLogic, ScrollRules) {
     s = memScrollSetup(128);
     EXPECT_EQ(s.max, 256);
     EXPECT_EQ(s.page, 128);
-    int bar = 0;
-    EXPECT_EQ(memScrollTop(32513, 32768, 256, &bar), 0x7F00);
-    EXPECT_EQ(bar, 32512);
-    EXPECT_EQ(memScrollTop(100, 32768, 256, &bar), 96);
-    EXPECT_EQ(bar, -1);
-    EXPECT_EQ(memScrollTop(50, 128, 128, &bar), 0);
-    EXPECT_EQ(bar, 0);
+    // The end of the bar shows the last byte, also of a capacity that is no multiple of 16.
+    const struct {
+        int position, capacity, page, top, bar;
+    } tops[] = {
+        {32513, 32768, 256, 0x7F00, 32512},
+        {100, 32768, 256, 96, -1},
+        {50, 128, 128, 0, 0},
+        {45, 300, 256, 48, 44},
+        {44, 300, 256, 48, -1},
+        {40, 300, 256, 32, -1},
+    };
+    for (const auto& c : tops) {
+        int bar = 0;
+        EXPECT_EQ(memScrollTop(c.position, c.capacity, c.page, &bar), c.top)
+            << c.position << " of " << c.capacity;
+        EXPECT_EQ(bar, c.bar) << c.position << " of " << c.capacity;
+    }
 }
 
 TEST(MemoryLogic, LoadRangesStayInside) {
