@@ -163,6 +163,18 @@ void TF_MemoryTool::showSettings() {
     if (moveBar >= 0) SB_DeviceMon->setValue(moveBar);
     SB_DeviceMon->blockSignals(false);
     ShowMemoryPage();
+    keepCurrentCellInside();
+}
+
+void TF_MemoryTool::keepCurrentCellInside() {
+    const int col = SG_MemDump->Col(), row = SG_MemDump->Row();
+    if (col >= 1 && col <= 16 && row >= 1 && row <= 16 && cellOffset(col, row) < capacity()) return;
+    // The cell of the last byte on the page, else the first cell.
+    const int last = capacity() - 1 - MemTopOffset;
+    if (last >= 0 && last < 256)
+        SG_MemDump->setColRow(last % 16 + 1, last / 16 + 1);
+    else
+        SG_MemDump->setColRow(1, 1);
 }
 
 void TF_MemoryTool::FormHide() {
@@ -194,6 +206,7 @@ void TF_MemoryTool::SB_DeviceMonChange() {
     MemTopOffset = memScrollTop(SB_DeviceMon->value(), capacity(), SB_DeviceMon->pageStep(), &moveBar);
     if (moveBar >= 0 && moveBar != SB_DeviceMon->value()) SB_DeviceMon->setValue(moveBar);
     ShowMemoryPage();
+    keepCurrentCellInside();
 }
 
 void TF_MemoryTool::SG_MemDumpSelectCell(int ACol, int ARow, bool& CanSelect) {

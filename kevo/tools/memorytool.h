@@ -92,6 +92,9 @@ class TF_MemoryTool : public QWidget {
     void showSettings();
     // After the settings dialog: shows what changed, keeping the image and its marks.
     void followSettings();
+    // A current cell past the capacity (the window shown smaller, the last page scrolled to)
+    // moves to the last byte, so that the keyboard always edits a byte that exists.
+    void keepCurrentCellInside();
     // Back to the first page (the scroll bar's change handler redraws) and online mode off.
     void firstPageOnlineOff();
     bool shown_ = false;

@@ -236,13 +236,26 @@ TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
     EXPECT_EQ(cell(12, 16), " ..");
     EXPECT_EQ(cell(13, 16), "");
     m->SB_DeviceMon->setValue(0);
+    at(16, 16);
     m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
     EXPECT_EQ(m->MemTopOffset, 48);
+    EXPECT_EQ(m->SG_MemDump->Col(), 12);  // the current cell stays on a byte
     at(11, 16);
     key(Qt::Key_Right);
     EXPECT_EQ(m->SG_MemDump->Col(), 12);
     key(Qt::Key_Right);
     EXPECT_EQ(m->SG_MemDump->Col(), 12);
+
+    // Shown again smaller: the current cell comes inside, so typing reaches a byte.
+    m->hide();
+    ProjectSettings.MemBytes = 20;
+    m->show();
+    ASSERT_NO_FATAL_FAILURE(activate(w));
+    at(m->SG_MemDump->Col(), m->SG_MemDump->Row());
+    type("5");
+    key(Qt::Key_Return);
+    ASSERT_EQ(m->capacity(), 20);
+    EXPECT_EQ(m->MemData[19], 5);
 }
 
 TEST_F(MemoryToolTest, DeviceFailureMessages) {
