@@ -370,6 +370,29 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     }
     EXPECT_TRUE(messages().empty());
 
+    // A cell emptied and left by a click: the conversion error's box, and the click still moves.
+    at(3, 4);
+    type("1");
+    key(Qt::Key_Backspace);
+    click(4, 4);
+    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(m->SG_MemDump->Col(), 4);
+    EXPECT_EQ(m->MemState[0x32], MemNeverRead);
+    // Each of the grid's handlers shows the error itself; nothing unwinds into the grid.
+    type("1");
+    key(Qt::Key_Backspace);
+    bool can = true;
+    char enter = '\r';
+    const std::function<void()> hooks[] = {
+        [&] { m->SG_MemDump->onSelectCell(5, 4, can); },
+        [&] { m->SG_MemDump->onKeyPress(enter); },
+        [&] { m->SG_MemDump->onExit(); },
+        [&] { m->SG_MemDump->onSetEditText(4, 4, QStringLiteral("123456789")); },
+    };
+    for (const auto& hook : hooks) EXPECT_NO_THROW(hook());
+    EXPECT_EQ(messages().size(), 5u);
+    asked.clear();
+
     // A paste beyond 32 bits into a never-read cell: the error box, the cell's own text back.
     m->TB_WrDevOnline->setChecked(true);
     sim->clearLog();
