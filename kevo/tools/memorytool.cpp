@@ -314,13 +314,17 @@ void TF_MemoryTool::deviceMessage(const char* text) {
     dialogs::messageDlgPos(text, dialogs::MsgType::Error, dialogs::mbOK, boxX(), boxY());
 }
 
+int TF_MemoryTool::deviceBytes() const {
+    return std::max(0, std::min(ProjectSettings.MemBytes, capacity()));
+}
+
 void TF_MemoryTool::TB_ReadDeviceClick() {
-    ReadMemoryRange(0, std::min(ProjectSettings.MemBytes, capacity()) - 1);
+    ReadMemoryRange(0, deviceBytes() - 1);
     ShowMemoryPage();
 }
 
 void TF_MemoryTool::TB_WriteDeviceClick() {
-    WriteMemoryRange(0, std::min(ProjectSettings.MemBytes, capacity()) - 1);
+    WriteMemoryRange(0, deviceBytes() - 1);
 }
 
 void TF_MemoryTool::ReadMemoryRange(int from, int to) {
@@ -410,7 +414,7 @@ void TF_MemoryTool::TB_WriteFileClick() {
             dialogs::errorBoxCancel("Binärdatei konnte nicht geöffnet werden");
             return;
         }
-        const qint64 n = static_cast<qint64>(MemData.size());
+        const qint64 n = deviceBytes();
         bool ok = f.write(reinterpret_cast<const char*>(MemData.data()), n) == n;
         ok = f.flush() && ok;
         f.close();
@@ -445,7 +449,8 @@ void TF_MemoryTool::TB_ReadFileClick() {
     const qint64 length = std::min<qint64>(f.size(), 0x7FFFFFFF);
     if (!F_BinZielDlg) return;
     const bool hex = hexShown();
-    F_BinZielDlg->L_DevBytes->setText(q(memFormat("%1.2", hex, capacity())));
+    const int devBytes = deviceBytes();
+    F_BinZielDlg->L_DevBytes->setText(q(memFormat("%1.2", hex, devBytes)));
     F_BinZielDlg->L_FileBytes->setText(q(memFormat("%1.2", hex, static_cast<std::int32_t>(length))));
     F_BinZielDlg->LE_FileOffset->setText(q(memFormat("%1", hex, 0)));
     F_BinZielDlg->LE_BufferOffset->setText(q(memFormat("%1", hex, 0)));
@@ -459,7 +464,7 @@ void TF_MemoryTool::TB_ReadFileClick() {
     const std::int32_t fileOffset = value(F_BinZielDlg->LE_FileOffset);
     const std::int32_t bufferOffset = value(F_BinZielDlg->LE_BufferOffset);
     const std::int32_t count = value(F_BinZielDlg->LE_Bytes);
-    const MemLoadRange range = memLoadRange(fileOffset, bufferOffset, count, capacity(), length);
+    const MemLoadRange range = memLoadRange(fileOffset, bufferOffset, count, devBytes, length);
     if (range.count > 0 && f.seek(range.fileOffset))
         f.read(reinterpret_cast<char*>(&MemData[range.bufferOffset]),
                range.count);  // a short file leaves the rest

@@ -49,6 +49,8 @@ class TF_MemoryTool : public QWidget {
     std::string MemFileName;             // file offered by the save dialog
 
     int capacity() const { return static_cast<int>(MemData.size()); }
+    // The bytes the device and file commands move: MemBytes, never beyond the buffers.
+    int deviceBytes() const;
     QString panelText(int i) const;
     // Where this window's messages go: left + 150, top + 150.
     int boxX() const;

@@ -511,6 +511,24 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     answers.push_back({dialogs::mrOk, dir + "nofolder/x.bin"});
     m->TB_WriteFileClick();
     EXPECT_EQ(messages().back().text, "Binärdatei konnte nicht geöffnet werden");
+
+    // A smaller size set meanwhile: the files move as many bytes as the device commands do.
+    ProjectSettings.MemBytes = 128;
+    answers.push_back({dialogs::mrOk, dir + "small.bin"});
+    m->TB_WriteFileClick();
+    EXPECT_EQ(readAll(dir + "small.bin").size(), 128);
+    answers.push_back({dialogs::mrOk, dir + "long.bin"});
+    answerTransfer(true, [&] {
+        devLabel = s8(F_BinZielDlg->L_DevBytes->text());
+        countText = s8(F_BinZielDlg->LE_Bytes->text());
+        F_BinZielDlg->LE_Bytes->setText("C8");  // a count beyond it never reaches the buffer
+    });
+    m->MemState.assign(256, MemRead);
+    m->TB_ReadFileClick();
+    EXPECT_EQ(devLabel, "80");
+    EXPECT_EQ(countText, "80");
+    EXPECT_EQ(m->MemState[127], MemRead | MemChanged);
+    EXPECT_EQ(m->MemState[128], MemRead);
 }
 
 TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
