@@ -10,6 +10,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <optional>
 
 #include "binzieldlg.h"
 #include "deviceinfo.h"
@@ -36,27 +37,40 @@ const char* const kReadFailed = "Lesen des Bausteines fehlgeschlagen!";
 const char* const kWriteFailed = "Schreiben des Bausteines fehlgeschlagen!";
 const char* const kFileFilter = "Speicherinhalt|*.BIN";
 
-// One device transfer: the link reference taken by ComOpen and the progress dialog, both
-// given back when the transfer ends, whichever way (a conversion error in a reply included).
-class Transfer {
-  public:
-    Transfer(const char* caption, int from, int to) : progress_(caption, from, to) {}
-    ~Transfer() {
-        ComClose();
-        progress_.close();
-    }
-    void position(int p) { progress_.position(p); }
-
-  private:
-    ProgressRun progress_;
-};
-
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 }  // namespace
+
+// One device transfer: the link reference taken by ComOpen and the progress dialog, both
+// given back when the transfer ends, whichever way (a conversion error in a reply included).
+// Events run while the dialog appears and while a message box is open: a close meanwhile
+// releases the image only once the transfer has ended, and an image renewed meanwhile (the
+// window shown again) ends the transfer before it touches the new one.
+class TF_MemoryTool::Transfer {
+  public:
+    Transfer(TF_MemoryTool& tool, const char* caption, int from, int to) : tool_(tool), image_(tool.image_) {
+        ++tool_.transfers_;
+        progress_.emplace(caption, from, to);
+    }
+    ~Transfer() {
+        ComClose();
+        progress_.reset();
+        if (--tool_.transfers_ == 0 && tool_.releaseAfterTransfer_) tool_.FormClose();
+    }
+    // Moves the bar to the chunk at p; false when the image is no longer the transfer's.
+    bool at(int p) {
+        progress_->position(p);
+        return tool_.image_ == image_;
+    }
+
+  private:
+    TF_MemoryTool& tool_;
+    const unsigned image_;
+    std::optional<ProgressRun> progress_;
+};
 
 TF_MemoryTool::TF_MemoryTool(QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
@@ -112,6 +126,8 @@ void TF_MemoryTool::FormShow() {
     if (F_IIcCtrl) F_IIcCtrl->setToolChecked(ProjectFileHost::MemoryForm, true);
     const std::int32_t bytes = ProjectSettings.MemBytes;
     const size_t n = bytes > 0 ? static_cast<size_t>(bytes) : 0;
+    ++image_;
+    releaseAfterTransfer_ = false;
     MemData.assign(n, 0xFF);
     MemState.assign(n, MemNeverRead);
     MemTopOffset = 0;
@@ -129,6 +145,7 @@ void TF_MemoryTool::followSettings() {
     if (SG_MemDump->InplaceEditor()) CommitMemoryCell();
     // The image stays: bytes past a smaller size go, the bytes of a larger one were never read.
     const size_t n = s.MemBytes > 0 ? static_cast<size_t>(s.MemBytes) : 0;
+    ++image_;
     MemData.resize(n, 0xFF);
     MemState.resize(n, MemNeverRead);
     showSettings();
@@ -182,6 +199,12 @@ void TF_MemoryTool::FormHide() {
 }
 
 void TF_MemoryTool::FormClose() {
+    if (transfers_ > 0) {
+        releaseAfterTransfer_ = true;
+        return;
+    }
+    releaseAfterTransfer_ = false;
+    ++image_;
     MemData.clear();
     MemData.shrink_to_fit();
     MemState.clear();
@@ -333,10 +356,10 @@ void TF_MemoryTool::ReadMemoryRange(int from, int to) {
     from = std::max(from, 0);
     to = std::min(to, capacity() - 1);  // every index stays inside the buffers
     if (!ComOpen()) return;
-    Transfer transfer("I²C-Baustein auslesen", from, to);
+    Transfer transfer(*this, "I²C-Baustein auslesen", from, to);
     if (!SendAnalyzerSetup()) return;
     for (int p = from; p <= to;) {
-        transfer.position(p);
+        if (!transfer.at(p)) return;
         const int n = std::min(chunk, to + 1 - p);
         const std::string reply =
             ComQuery(memReadTelegram(n, memAddressPart(s.MemDevAddr, s.MemTwoSubBytes != 0, p)));
@@ -361,10 +384,10 @@ void TF_MemoryTool::WriteMemoryRange(int from, int to) {
     from = std::max(from, 0);
     to = std::min(to, capacity() - 1);
     if (!ComOpen()) return;
-    Transfer transfer("Daten in I²C Baustein schreiben", from, to);
+    Transfer transfer(*this, "Daten in I²C Baustein schreiben", from, to);
     if (!SendAnalyzerSetup()) return;
     for (int p = from; p <= to;) {
-        transfer.position(p);
+        if (!transfer.at(p)) return;
         const int n = std::min(chunk, to + 1 - p);
         bool send = TB_WriteAll->isChecked();
         for (int i = 0; i < n && !send; ++i) send = MemState[p + i] & MemChanged;

@@ -100,6 +100,11 @@ class TF_MemoryTool : public QWidget {
     // Back to the first page (the scroll bar's change handler redraws) and online mode off.
     void firstPageOnlineOff();
     bool shown_ = false;
+
+    class Transfer;
+    int transfers_ = 0;                  // device transfers running (their dialog lets events in)
+    bool releaseAfterTransfer_ = false;  // closed meanwhile: the image goes when they end
+    unsigned image_ = 0;                 // counts every renewal or release of the image
 };
 
 extern TF_MemoryTool* F_MemoryTool;

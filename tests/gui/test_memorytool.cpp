@@ -631,6 +631,28 @@ TEST_F(MemoryToolTest, MenuCommandAndForms) {
     m->close();  // the close box releases the image
     EXPECT_FALSE(w->miMemTool->isChecked());
     EXPECT_EQ(m->capacity(), 0);
+
+    // Closed while a transfer lets its dialog appear: the read ends, then the image goes.
+    w->miMemToolClick();
+    const int links = LinkOpenCount;
+    QMetaObject::invokeMethod(m, &QWidget::close, Qt::QueuedConnection);
+    m->TB_ReadDevice->trigger();
+    EXPECT_FALSE(m->isVisible());
+    EXPECT_EQ(bus('R').size(), 16u);
+    EXPECT_EQ(m->capacity(), 0);
+    EXPECT_EQ(LinkOpenCount, links);
+    EXPECT_FALSE(F_Fortschritt->isVisible());
+    // Closed and shown again smaller meanwhile: the transfer leaves the new image alone.
+    w->miMemToolClick();
+    ProjectSettings.MemBytes = 128;
+    sim->clearLog();
+    QMetaObject::invokeMethod(m, &QWidget::close, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m, &QWidget::show, Qt::QueuedConnection);
+    m->TB_ReadDevice->trigger();
+    EXPECT_TRUE(bus('R').empty());
+    EXPECT_EQ(m->MemState, std::vector<uint8_t>(128, MemNeverRead));
+    EXPECT_EQ(LinkOpenCount, links);
+    EXPECT_TRUE(messages().empty());
 }
 
 }  // namespace
