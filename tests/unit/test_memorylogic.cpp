@@ -35,7 +35,8 @@ TEST(MemoryLogic, DisplayRuleOfCellsAndAsciiColumn) {
         {0x41, 0x03, " 41", u'A'},      {0x41, 0x80, " //", u'.'},      {0x41, 0x82, " //", u'.'},
         {0x41, 0x04, " //", u'.'},      {0x80, 0x01, " 80", u'\u20AC'}, {0xE4, 0x01, " E4", u'\u00E4'},
         {0x00, 0x01, " 00", u'\u2400'}, {0x0A, 0x01, " 0A", u'\u240A'}, {0x7F, 0x01, " 7F", u'\u2421'},
-        {0x81, 0x01, " 81", u'\uFFFD'},
+        {0x81, 0x01, " 81", u'\uFFFD'}, {0x9F, 0x01, " 9F", u'\u0178'}, {0xA0, 0x01, " A0", u'\u00A0'},
+        {0xFF, 0x01, " FF", u'\u00FF'},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(memCellText(c.data, c.state, true), c.cell);
@@ -69,11 +70,14 @@ TEST(MemoryLogic, StatusTexts) {
     auto t = memStatusTexts(0xA0, 256, 0, 8, true);
     EXPECT_EQ(t[0], " Bausteinadresse: 0xA0");
     EXPECT_EQ(t[1], " Speicher: 256 Byte");
-    EXPECT_EQ(t[2], " Pagegröße: 8 Byte");
     EXPECT_EQ(t[3], " Darstellung: Hexadezimal");
-    t = memStatusTexts(0xA0, 16, 2, 8, false);
-    EXPECT_EQ(t[2], " keine SchreibPage");
-    EXPECT_EQ(t[3], " Darstellung: Dezimal");
+    EXPECT_EQ(memStatusTexts(0xA0, 16, 2, 8, false)[3], " Darstellung: Dezimal");
+    // The write page panel by memory type: EEPROM, RAM, register.
+    const struct {
+        int type;
+        const char* page;
+    } pages[] = {{0, " Pagegröße: 8 Byte"}, {1, " keine SchreibPage"}, {2, " keine SchreibPage"}};
+    for (const auto& c : pages) EXPECT_EQ(memStatusTexts(0xA0, 256, c.type, 8, true)[2], c.page) << c.type;
 }
 
 TEST(MemoryLogic, AddressPart) {
