@@ -100,8 +100,16 @@ TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
     for (int i = 0; i < 256; ++i) image[i] = uint8_t(i * 7 + 3);
     sim->setMemory(0xA0, 0, image);
     const int links = LinkOpenCount;
+    std::vector<int> positions;
+    QObject::connect(F_Fortschritt->PB_Fortschritt, &QProgressBar::valueChanged, [&positions](int v) {
+        if (F_Fortschritt->PB_Fortschritt->minimum() == 0 && F_Fortschritt->PB_Fortschritt->maximum() == 255)
+            positions.push_back(v);
+    });
 
     m->TB_ReadDevice->trigger();
+    std::vector<int> chunks;  // the bar starts at 0 and moves to each chunk's offset
+    for (int p = 16; p < 256; p += 16) chunks.push_back(p);
+    EXPECT_EQ(positions, chunks);
     const auto reads = bus('R');
     ASSERT_EQ(reads.size(), 16u);
     EXPECT_EQ(reads.front(), ",R10,A0S00");
@@ -284,6 +292,50 @@ TEST_F(MemoryToolTest, DeviceFailureMessages) {
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, "Schreiben des Bausteines fehlgeschlagen!");
 
+    // A write that fails at its third page: the pages before it are clean, the rest stay changed.
+    m->TB_WriteAll->setChecked(false);
+    for (uint8_t& st : m->MemState) st = MemRead | MemChanged;
+    int writes = 0;
+    sim->setReplyHandler([&writes](const std::string& t) -> std::optional<std::string> {
+        if (t.rfind(",W", 0) == 0 && ++writes == 3) return std::string(",w02");
+        return std::nullopt;
+    });
+    m->TB_WriteDevice->trigger();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(m->MemState[i], i < 16 ? MemRead : MemRead | MemChanged) << i;
+    sim->setReplyHandler({});
+
+    // A read goes on after a chunk that failed with another status; that chunk keeps its bytes.
+    m->MemState[0] |= MemChanged;
+    sim->failNextBus("02", 1);
+    asked.clear();
+    m->TB_ReadDevice->trigger();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "Lesen des Bausteines fehlgeschlagen!");
+    EXPECT_EQ(m->MemState[0], MemRead | MemChanged);
+    EXPECT_EQ(m->MemState[16], MemRead);
+    m->TB_WriteAll->setChecked(true);
+
+    // Offline: the first query comes back empty, in a read and in a write alike; each box
+    // shows while the transfer still holds the link and its dialog.
+    std::vector<std::pair<int, bool>> heldAtBox;
+    dialogs::setResponder([&](const dialogs::Request& r) {
+        asked.push_back(r);
+        heldAtBox.push_back({LinkOpenCount, F_Fortschritt->isVisible()});
+        return dialogs::Response{dialogs::mrOk, {}};
+    });
+    OfflineMode = true;
+    sim->clearLog();
+    asked.clear();
+    m->TB_ReadDevice->trigger();
+    m->TB_WriteDevice->trigger();
+    OfflineMode = false;
+    EXPECT_TRUE(sim->busLog().empty());
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0].text, kLinkFailed);
+    EXPECT_EQ(messages()[1].text, kLinkFailed);
+    EXPECT_EQ(heldAtBox, (std::vector<std::pair<int, bool>>(2, {links + 1, true})));
+    EXPECT_EQ(LinkOpenCount, links);
+
     // No valid reply: one message and the transfer ends; a reply that is no number: the
     // conversion error leaves the handler, with the link and the progress dialog released.
     sim->setReplyHandler([](const std::string& t) -> std::optional<std::string> {
@@ -320,6 +372,13 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(m->MemState[0], MemChanged);
     EXPECT_EQ(cell(1, 1), " 1F");
     EXPECT_EQ(m->SG_MemDump->Col(), 2);
+    // Enter on an unchanged cell marks nothing.
+    m->MemData[1] = 0x22;
+    m->MemState[1] = MemRead;
+    m->ShowMemoryPage();
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemState[1], MemRead);
     // Tab at the end of row 5 goes on at the start of row 6.
     at(16, 5);
     key(Qt::Key_Tab);
@@ -352,7 +411,7 @@ TEST_F(MemoryToolTest, GridEditingRules) {
         std::function<void()> act;
     } refused[] = {
         {"Shift+Tab in column 1", 1, 3, [this] { key(Qt::Key_Backtab); }},
-        {"Up in row 1", 2, 1, [this] { key(Qt::Key_Up); }},
+        {"Up in row 1", 7, 1, [this] { key(Qt::Key_Up); }},
         {"click on the fixed row", 5, 2, [&] { click(5, 0); }},
         {"click on the fixed column", 6, 2, [&] { click(0, 2); }},
         {"Tab past the capacity", 16, 8, [this] { key(Qt::Key_Tab); }},
@@ -488,6 +547,8 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     // An empty file moves nothing, even with an offset typed behind its end; Cancel changes nothing.
     writeFile(dir + "empty.bin", QByteArray());
     const std::vector<uint8_t> image = m->MemData;
+    m->MemTopOffset = 16;
+    m->TB_WrDevOnline->setChecked(true);
     answers.push_back({dialogs::mrOk, dir + "empty.bin"});
     answerTransfer(true, [&] {
         QTest::keyClicks(F_BinZielDlg->LE_FileOffset, "1");
@@ -497,6 +558,8 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     m->TB_ReadFileClick();
     EXPECT_EQ(countText, "0");
     EXPECT_EQ(m->MemData, image);
+    EXPECT_EQ(m->MemTopOffset, 0);  // back to the first page, online mode off
+    EXPECT_FALSE(m->TB_WrDevOnline->isChecked());
     answers.push_back({dialogs::mrOk, dir + "short.bin"});
     answerTransfer(false);
     m->TB_ReadFileClick();
