@@ -141,8 +141,13 @@ void TF_MemoryTool::followSettings() {
     bool same = (s.MemHex != 0) == hexShown() && s.MemBytes == capacity();
     for (int i = 0; i < 4; ++i) same = same && s8(panelText(i)) == panels[i];
     if (same) return;
-    // What the open editor holds was typed in the base shown so far.
-    if (SG_MemDump->InplaceEditor()) CommitMemoryCell();
+    // A current cell that holds typed text (the editor open, or closed when the settings
+    // dialog took the focus) was typed in the base shown so far: it is committed first. A text
+    // that is no number gets its box, and the monitor follows all the same.
+    const int col = SG_MemDump->Col(), row = SG_MemDump->Row(), p = cellOffset(col, row);
+    if (SG_MemDump->InplaceEditorExists() && col >= 1 && col <= 16 && row >= 1 && p >= 0 && p < capacity() &&
+        s8(SG_MemDump->Cells(col, row)) != memCellText(MemData[p], MemState[p], hexShown()))
+        guarded([this] { CommitMemoryCell(); });
     // The image stays: bytes past a smaller size go, the bytes of a larger one were never read.
     const size_t n = s.MemBytes > 0 ? static_cast<size_t>(s.MemBytes) : 0;
     ++image_;
@@ -487,7 +492,9 @@ void TF_MemoryTool::TB_ReadFileClick() {
     const std::int32_t fileOffset = value(F_BinZielDlg->LE_FileOffset);
     const std::int32_t bufferOffset = value(F_BinZielDlg->LE_BufferOffset);
     const std::int32_t count = value(F_BinZielDlg->LE_Bytes);
-    const MemLoadRange range = memLoadRange(fileOffset, bufferOffset, count, devBytes, length);
+    // The dialog let events in: the image may have become smaller meanwhile.
+    const int limit = std::min(devBytes, deviceBytes());
+    const MemLoadRange range = memLoadRange(fileOffset, bufferOffset, count, limit, length);
     if (range.count > 0 && f.seek(range.fileOffset))
         f.read(reinterpret_cast<char*>(&MemData[range.bufferOffset]),
                range.count);  // a short file leaves the rest

@@ -641,6 +641,8 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     key(Qt::Key_Return);  // the editor made once: leaving the grid commits the current cell
     key(Qt::Key_Return);
     EXPECT_EQ(cell(1, 1), " 16");
+    at(2, 1);
+    type("20");  // still in the editor when the settings change
     // Hexadecimal, another device, twice the size, a RAM: the open monitor shows it at once.
     answerSettings(true, [] {
         TWorkingSettings& ws = F_Einstellungen->WorkingSettings;
@@ -652,6 +654,8 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     w->miSetupClick();
     ASSERT_EQ(settingsRuns, 1);
     EXPECT_EQ(cell(1, 1), " 10");
+    EXPECT_EQ(m->MemData[1], 20);  // the typed byte kept, taken in the base it was typed in
+    EXPECT_EQ(cell(2, 1), " 14");
     EXPECT_EQ(cell(16, 0), "  F");
     EXPECT_EQ(cell(0, 2), "   10");
     EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA2");
@@ -665,8 +669,7 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     EXPECT_EQ(cell(0, 16), "  1F0");
     m->SB_DeviceMon->setValue(0);
     // Leaving the grid reads the unedited cell in the base it is drawn in.
-    ASSERT_NO_FATAL_FAILURE(activate(m));
-    m->SG_MemDump->setFocus();
+    ASSERT_NO_FATAL_FAILURE(at(1, 1));
     m->SB_DeviceMon->setFocus();
     EXPECT_EQ(m->MemState[0], MemRead);
     EXPECT_EQ(sim->memory(0xA2)[0], 16);  // online: the byte goes to the new device
