@@ -77,6 +77,15 @@ class MemoryToolTest : public MainWindowTest {
         m->SG_MemDump->setFocus();
     }
 
+    // Hidden and shown again with another size.
+    void reshow(int memBytes) {
+        m->hide();
+        ProjectSettings.MemBytes = memBytes;
+        m->show();
+        // Offscreen, a window shown again takes the activation only from another window.
+        ASSERT_NO_FATAL_FAILURE(activate(w));
+    }
+
     // Answers the next run of the transfer dialog: edit(), then Ok or Abbruch.
     void answerTransfer(bool ok, std::function<void()> edit = {}) {
         timers.push_back(std::make_unique<QTimer>());
@@ -232,10 +241,7 @@ TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
     EXPECT_EQ(m->SG_MemDump->Row(), 2);
 
     // Capacity 300: the last twelve bytes are reached by the bar and by Tab.
-    m->hide();
-    ProjectSettings.MemBytes = 300;
-    m->show();
-    ASSERT_NO_FATAL_FAILURE(activate(w));  // offscreen, a window shown again takes activation from another
+    ASSERT_NO_FATAL_FAILURE(reshow(300));
     m->SB_DeviceMon->setValue(32);
     at(16, 16);
     key(Qt::Key_Tab);
@@ -255,10 +261,7 @@ TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
     EXPECT_EQ(m->SG_MemDump->Col(), 12);
 
     // Shown again smaller: the current cell comes inside, so typing reaches a byte.
-    m->hide();
-    ProjectSettings.MemBytes = 20;
-    m->show();
-    ASSERT_NO_FATAL_FAILURE(activate(w));
+    ASSERT_NO_FATAL_FAILURE(reshow(20));
     at(m->SG_MemDump->Col(), m->SG_MemDump->Row());
     type("5");
     key(Qt::Key_Return);
