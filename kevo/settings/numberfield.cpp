@@ -7,7 +7,7 @@
 namespace {
 
 std::string withImplied(const NumberField& field, const std::string& text) {
-    if (field.implied.empty()) return text;
+    if (field.implied.empty() && !field.dropBlanks) return text;
     const std::size_t first = text.find_first_not_of(' ');
     return field.implied + (first == std::string::npos ? std::string() : text.substr(first));
 }

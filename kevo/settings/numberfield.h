@@ -41,14 +41,17 @@ struct NumberField {
     // The text is rewritten from its value on every change (leading zeros vanish as typed);
     // a text with no digit left becomes empty.
     bool canonicalWhileTyping = false;
+    // Leading blanks are dropped before the rules run, also without an implied prefix.
+    bool dropBlanks = false;
 
     // A field showing "0x" + digits or decimal text, as typed.
     static NumberField prefixed(NumberFormat canonical) { return {"", canonical, false}; }
     // Hex digits only, "0x" implied and never shown.
     static NumberField impliedHex(int digits) { return {"0x", NumberFormat::bareHex(digits), false}; }
-    // The memory monitor's number base: hex without prefix ("0x" implied) or decimal.
+    // The memory monitor's number base: hex without prefix ("0x" implied) or decimal; in both
+    // leading blanks go first, so " 0x12" in decimal is the value 18.
     static NumberField memoryBase(bool hex, bool whileTyping) {
-        return {hex ? "0x" : "", hex ? NumberFormat::bareHex(1) : NumberFormat::decimal(), whileTyping};
+        return {hex ? "0x" : "", hex ? NumberFormat::bareHex(1) : NumberFormat::decimal(), whileTyping, true};
     }
 };
 

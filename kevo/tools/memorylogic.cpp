@@ -164,13 +164,17 @@ MemScrollSetup memScrollSetup(std::int32_t bytes) {
 }
 
 int memScrollTop(int position, int capacity, int page, int* moveBar) {
+    const int last = capacity - page;
     int top = position;
     if (moveBar) *moveBar = -1;
-    if (top > capacity - page) {
-        top = capacity - page;
+    if (top > last) {
+        top = last;
         if (moveBar) *moveBar = top;
     }
-    if (top < 0) top = 0;
+    if (top <= 0) return 0;
+    // At the end of the bar the last row holds the last byte, also when the capacity is no
+    // multiple of 16; elsewhere a position between rows goes to the row above.
+    if (top == last) return (top + 15) / 16 * 16;
     return top - top % 16;
 }
 

@@ -89,7 +89,8 @@ struct MemScrollSetup {
 };
 MemScrollSetup memScrollSetup(std::int32_t bytes);
 // The top offset for a scroll position: at most capacity - page (moveBar then holds the
-// position the bar goes to), rounded down to a multiple of 16; never below 0.
+// position the bar goes to), rounded down to a multiple of 16, except at that end, which is
+// rounded up so that the last row holds the last byte; never below 0.
 int memScrollTop(int position, int capacity, int page, int* moveBar);
 
 // The transfer dialog's largest byte count: min(file - fileOffset, device - bufferOffset).

@@ -7,16 +7,18 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QScrollBar>
 
 #include <algorithm>
+#include <optional>
 
 #include "binzieldlg.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
+#include "einstellungen.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
+#include "kevoapplication.h"
 #include "memorylogic.h"
 #include "numberfield.h"
 #include "numbertext.h"
@@ -35,28 +37,6 @@ const char* const kReadFailed = "Lesen des Bausteines fehlgeschlagen!";
 const char* const kWriteFailed = "Schreiben des Bausteines fehlgeschlagen!";
 const char* const kFileFilter = "Speicherinhalt|*.BIN";
 
-// One device transfer: the link reference taken by ComOpen and the progress dialog, both
-// given back when the transfer ends, whichever way (a conversion error in a reply included).
-class Transfer {
-  public:
-    Transfer(const char* caption, int from, int to) {
-        if (!F_Fortschritt) return;
-        F_Fortschritt->setWindowTitle(QString::fromUtf8(caption));
-        F_Fortschritt->PB_Fortschritt->setRange(from, std::max(from, to));
-        F_Fortschritt->PB_Fortschritt->setValue(from);
-        F_Fortschritt->show();
-        // The transfer blocks the event loop: let the dialog appear before it starts.
-        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    ~Transfer() {
-        ComClose();
-        if (F_Fortschritt) F_Fortschritt->close();
-    }
-    void position(int p) {
-        if (F_Fortschritt) F_Fortschritt->PB_Fortschritt->setValue(p);
-    }
-};
-
 std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -64,12 +44,43 @@ std::string folderOf(const std::string& path) {
 
 }  // namespace
 
+// One device transfer: the link reference taken by ComOpen and the progress dialog, both
+// given back when the transfer ends, whichever way (a conversion error in a reply included).
+// Events run while the dialog appears and while a message box is open: a close meanwhile
+// releases the image only once the transfer has ended, and an image renewed meanwhile (the
+// window shown again) ends the transfer before it touches the new one.
+class TF_MemoryTool::Transfer {
+  public:
+    Transfer(TF_MemoryTool& tool, const char* caption, int from, int to) : tool_(tool), image_(tool.image_) {
+        ++tool_.transfers_;
+        progress_.emplace(caption, from, to);
+    }
+    ~Transfer() {
+        ComClose();
+        progress_.reset();
+        if (--tool_.transfers_ == 0 && tool_.releaseAfterTransfer_) tool_.FormClose();
+    }
+    // Moves the bar to the chunk at p; false when the image is no longer the transfer's.
+    bool at(int p) {
+        progress_->position(p);
+        return tool_.image_ == image_;
+    }
+
+  private:
+    TF_MemoryTool& tool_;
+    const unsigned image_;
+    std::optional<ProgressRun> progress_;
+};
+
 TF_MemoryTool::TF_MemoryTool(QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint) {
     setObjectName(QStringLiteral("F_MemoryTool"));
     setWindowTitle(QString::fromUtf8("I²C-Bus Speichermonitor"));
     buildLayout();
     FormCreate();
+    // The settings dialog changes the device and the number base that the open monitor shows.
+    if (F_Einstellungen)
+        connect(F_Einstellungen, &QDialog::finished, this, [this] { guarded([this] { followSettings(); }); });
 }
 
 TF_MemoryTool::~TF_MemoryTool() {
@@ -113,6 +124,39 @@ void TF_MemoryTool::FormCreate() {
 
 void TF_MemoryTool::FormShow() {
     if (F_IIcCtrl) F_IIcCtrl->setToolChecked(ProjectFileHost::MemoryForm, true);
+    const std::int32_t bytes = ProjectSettings.MemBytes;
+    const size_t n = bytes > 0 ? static_cast<size_t>(bytes) : 0;
+    ++image_;
+    releaseAfterTransfer_ = false;
+    MemData.assign(n, 0xFF);
+    MemState.assign(n, MemNeverRead);
+    MemTopOffset = 0;
+    showSettings();
+}
+
+void TF_MemoryTool::followSettings() {
+    if (!isVisible()) return;  // the next show starts from the settings anyway
+    const TProjectSettings& s = ProjectSettings;
+    const auto panels = memStatusTexts(s.MemDevAddr, s.MemBytes, s.MemType, s.MemWritePage, s.MemHex != 0);
+    bool same = (s.MemHex != 0) == hexShown() && s.MemBytes == capacity();
+    for (int i = 0; i < 4; ++i) same = same && s8(panelText(i)) == panels[i];
+    if (same) return;
+    // A current cell that holds typed text (the editor open, or closed when the settings
+    // dialog took the focus) was typed in the base shown so far: it is committed first. A text
+    // that is no number gets its box, and the monitor follows all the same.
+    const int col = SG_MemDump->Col(), row = SG_MemDump->Row(), p = cellOffset(col, row);
+    if (SG_MemDump->InplaceEditorExists() && col >= 1 && col <= 16 && row >= 1 && p >= 0 && p < capacity() &&
+        s8(SG_MemDump->Cells(col, row)) != memCellText(MemData[p], MemState[p], hexShown()))
+        guarded([this] { CommitMemoryCell(); });
+    // The image stays: bytes past a smaller size go, the bytes of a larger one were never read.
+    const size_t n = s.MemBytes > 0 ? static_cast<size_t>(s.MemBytes) : 0;
+    ++image_;
+    MemData.resize(n, 0xFF);
+    MemState.resize(n, MemNeverRead);
+    showSettings();
+}
+
+void TF_MemoryTool::showSettings() {
     const TProjectSettings& s = ProjectSettings;
     MemNumberFormat = s.MemHex ? "x" : "u";
     MemInputPrefix = s.MemHex ? "0x" : "";
@@ -128,20 +172,31 @@ void TF_MemoryTool::FormShow() {
     const auto panels = memStatusTexts(s.MemDevAddr, s.MemBytes, s.MemType, s.MemWritePage, hex);
     for (int i = 0; i < 4; ++i) SB_SpToolPanels[i]->setText(q(panels[i]));
 
-    // The bar reaches max - page, as a bar with a page size does.
+    // The bar reaches max - page, as a bar with a page size does. The top stays where it
+    // was as far as the capacity allows.
     const MemScrollSetup bar = memScrollSetup(s.MemBytes);
     SB_DeviceMon->blockSignals(true);
     SB_DeviceMon->setSingleStep(16);
     SB_DeviceMon->setPageStep(std::max(1, bar.page));
     SB_DeviceMon->setRange(0, std::max(0, bar.max - bar.page + 1));
-    SB_DeviceMon->setValue(0);
+    SB_DeviceMon->setValue(MemTopOffset);
+    int moveBar = -1;
+    MemTopOffset = memScrollTop(SB_DeviceMon->value(), capacity(), SB_DeviceMon->pageStep(), &moveBar);
+    if (moveBar >= 0) SB_DeviceMon->setValue(moveBar);
     SB_DeviceMon->blockSignals(false);
-    MemTopOffset = 0;
-
-    const size_t n = s.MemBytes > 0 ? static_cast<size_t>(s.MemBytes) : 0;
-    MemData.assign(n, 0xFF);
-    MemState.assign(n, MemNeverRead);
     ShowMemoryPage();
+    keepCurrentCellInside();
+}
+
+void TF_MemoryTool::keepCurrentCellInside() {
+    const int col = SG_MemDump->Col(), row = SG_MemDump->Row();
+    if (col >= 1 && col <= 16 && row >= 1 && row <= 16 && cellOffset(col, row) < capacity()) return;
+    // The cell of the last byte on the page, else the first cell.
+    const int last = capacity() - 1 - MemTopOffset;
+    if (last >= 0 && last < 256)
+        SG_MemDump->setColRow(last % 16 + 1, last / 16 + 1);
+    else
+        SG_MemDump->setColRow(1, 1);
 }
 
 void TF_MemoryTool::FormHide() {
@@ -149,6 +204,12 @@ void TF_MemoryTool::FormHide() {
 }
 
 void TF_MemoryTool::FormClose() {
+    if (transfers_ > 0) {
+        releaseAfterTransfer_ = true;
+        return;
+    }
+    releaseAfterTransfer_ = false;
+    ++image_;
     MemData.clear();
     MemData.shrink_to_fit();
     MemState.clear();
@@ -162,7 +223,8 @@ void TF_MemoryTool::ShowMemoryPage() {
     for (int r = 0; r < 16; ++r) {
         const MemPageRow& row = rows[r];
         SG_MemDump->setCells(0, r + 1, q(row.offset));
-        for (int c = 0; c < row.cells; ++c) SG_MemDump->setCells(c + 1, r + 1, q(row.cell[c]));
+        for (int c = 0; c < 16; ++c)
+            SG_MemDump->setCells(c + 1, r + 1, q(row.cell[c]));  // empty past the end
         SG_MemDump->setCells(17, r + 1, QString::fromStdU16String(row.ascii));
     }
 }
@@ -172,6 +234,7 @@ void TF_MemoryTool::SB_DeviceMonChange() {
     MemTopOffset = memScrollTop(SB_DeviceMon->value(), capacity(), SB_DeviceMon->pageStep(), &moveBar);
     if (moveBar >= 0 && moveBar != SB_DeviceMon->value()) SB_DeviceMon->setValue(moveBar);
     ShowMemoryPage();
+    keepCurrentCellInside();
 }
 
 void TF_MemoryTool::SG_MemDumpSelectCell(int ACol, int ARow, bool& CanSelect) {
@@ -191,15 +254,15 @@ void TF_MemoryTool::SG_MemDumpSelectCell(int ACol, int ARow, bool& CanSelect) {
 }
 
 void TF_MemoryTool::SG_MemDumpSetEditText(int ACol, int ARow, const QString& Value) {
-    const bool hex = ProjectSettings.MemHex != 0;
+    const bool hex = hexShown();  // a cell is read in the base it is drawn in
     const int caret = SG_MemDump->EditorCaret();
     std::string t;
     try {
         t = NumberFieldTyped(NumberField::memoryBase(hex, false), s8(Value), 255);
     } catch (...) {
-        // A pasted number beyond 32 bits: back to the buffer's value, then the error box.
+        // A pasted number beyond 32 bits: back to what the cell shows, then the error box.
         const int p = cellOffset(ACol, ARow);
-        if (p >= 0 && p < capacity()) SG_MemDump->setEditorText(q(memFormat("%3.2", hexShown(), MemData[p])));
+        if (p >= 0 && p < capacity()) SG_MemDump->setEditorText(q(memCellText(MemData[p], MemState[p], hex)));
         throw;
     }
     SG_MemDump->setEditorText(q(t));
@@ -231,7 +294,7 @@ void TF_MemoryTool::CommitMemoryCell() {
     if (p < 0 || p >= capacity()) return;
     const TProjectSettings& s = ProjectSettings;
     std::int32_t v = 0;
-    if (!memCellValue(s8(SG_MemDump->Cells(col, row)), s.MemHex != 0, v)) return;
+    if (!memCellValue(s8(SG_MemDump->Cells(col, row)), hexShown(), v)) return;
     if (v != MemData[p]) MemState[p] |= MemChanged;
     MemData[p] = static_cast<std::uint8_t>(v);
     const std::uint8_t b = MemData[p];
@@ -279,13 +342,17 @@ void TF_MemoryTool::deviceMessage(const char* text) {
     dialogs::messageDlgPos(text, dialogs::MsgType::Error, dialogs::mbOK, boxX(), boxY());
 }
 
+int TF_MemoryTool::deviceBytes() const {
+    return std::max(0, std::min(ProjectSettings.MemBytes, capacity()));
+}
+
 void TF_MemoryTool::TB_ReadDeviceClick() {
-    ReadMemoryRange(0, std::min(ProjectSettings.MemBytes, capacity()) - 1);
+    ReadMemoryRange(0, deviceBytes() - 1);
     ShowMemoryPage();
 }
 
 void TF_MemoryTool::TB_WriteDeviceClick() {
-    WriteMemoryRange(0, std::min(ProjectSettings.MemBytes, capacity()) - 1);
+    WriteMemoryRange(0, deviceBytes() - 1);
 }
 
 void TF_MemoryTool::ReadMemoryRange(int from, int to) {
@@ -294,10 +361,10 @@ void TF_MemoryTool::ReadMemoryRange(int from, int to) {
     from = std::max(from, 0);
     to = std::min(to, capacity() - 1);  // every index stays inside the buffers
     if (!ComOpen()) return;
-    Transfer transfer("I²C-Baustein auslesen", from, to);
+    Transfer transfer(*this, "I²C-Baustein auslesen", from, to);
     if (!SendAnalyzerSetup()) return;
     for (int p = from; p <= to;) {
-        transfer.position(p);
+        if (!transfer.at(p)) return;
         const int n = std::min(chunk, to + 1 - p);
         const std::string reply =
             ComQuery(memReadTelegram(n, memAddressPart(s.MemDevAddr, s.MemTwoSubBytes != 0, p)));
@@ -322,10 +389,10 @@ void TF_MemoryTool::WriteMemoryRange(int from, int to) {
     from = std::max(from, 0);
     to = std::min(to, capacity() - 1);
     if (!ComOpen()) return;
-    Transfer transfer("Daten in I²C Baustein schreiben", from, to);
+    Transfer transfer(*this, "Daten in I²C Baustein schreiben", from, to);
     if (!SendAnalyzerSetup()) return;
     for (int p = from; p <= to;) {
-        transfer.position(p);
+        if (!transfer.at(p)) return;
         const int n = std::min(chunk, to + 1 - p);
         bool send = TB_WriteAll->isChecked();
         for (int i = 0; i < n && !send; ++i) send = MemState[p + i] & MemChanged;
@@ -375,7 +442,7 @@ void TF_MemoryTool::TB_WriteFileClick() {
             dialogs::errorBoxCancel("Binärdatei konnte nicht geöffnet werden");
             return;
         }
-        const qint64 n = static_cast<qint64>(MemData.size());
+        const qint64 n = deviceBytes();
         bool ok = f.write(reinterpret_cast<const char*>(MemData.data()), n) == n;
         ok = f.flush() && ok;
         f.close();
@@ -410,7 +477,8 @@ void TF_MemoryTool::TB_ReadFileClick() {
     const qint64 length = std::min<qint64>(f.size(), 0x7FFFFFFF);
     if (!F_BinZielDlg) return;
     const bool hex = hexShown();
-    F_BinZielDlg->L_DevBytes->setText(q(memFormat("%1.2", hex, capacity())));
+    const int devBytes = deviceBytes();
+    F_BinZielDlg->L_DevBytes->setText(q(memFormat("%1.2", hex, devBytes)));
     F_BinZielDlg->L_FileBytes->setText(q(memFormat("%1.2", hex, static_cast<std::int32_t>(length))));
     F_BinZielDlg->LE_FileOffset->setText(q(memFormat("%1", hex, 0)));
     F_BinZielDlg->LE_BufferOffset->setText(q(memFormat("%1", hex, 0)));
@@ -424,7 +492,9 @@ void TF_MemoryTool::TB_ReadFileClick() {
     const std::int32_t fileOffset = value(F_BinZielDlg->LE_FileOffset);
     const std::int32_t bufferOffset = value(F_BinZielDlg->LE_BufferOffset);
     const std::int32_t count = value(F_BinZielDlg->LE_Bytes);
-    const MemLoadRange range = memLoadRange(fileOffset, bufferOffset, count, capacity(), length);
+    // The dialog let events in: the image may have become smaller meanwhile.
+    const int limit = std::min(devBytes, deviceBytes());
+    const MemLoadRange range = memLoadRange(fileOffset, bufferOffset, count, limit, length);
     if (range.count > 0 && f.seek(range.fileOffset))
         f.read(reinterpret_cast<char*>(&MemData[range.bufferOffset]),
                range.count);  // a short file leaves the rest

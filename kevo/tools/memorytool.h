@@ -49,6 +49,8 @@ class TF_MemoryTool : public QWidget {
     std::string MemFileName;             // file offered by the save dialog
 
     int capacity() const { return static_cast<int>(MemData.size()); }
+    // The bytes the device and file commands move: MemBytes, never beyond the buffers.
+    int deviceBytes() const;
     QString panelText(int i) const;
     // Where this window's messages go: left + 150, top + 150.
     int boxX() const;
@@ -87,9 +89,22 @@ class TF_MemoryTool : public QWidget {
     // The image offset of grid cell (col, row) at the current top.
     int cellOffset(int col, int row) const { return MemTopOffset + (row - 1) * 16 + (col - 1); }
     void deviceMessage(const char* text);
+    // The settings as the monitor shows them: number base, header, status panels, scroll bar
+    // for the capacity, the page at the current top (kept as far as the capacity allows).
+    void showSettings();
+    // After the settings dialog: shows what changed, keeping the image and its marks.
+    void followSettings();
+    // A current cell past the capacity (the window shown smaller, the last page scrolled to)
+    // moves to the last byte, so that the keyboard always edits a byte that exists.
+    void keepCurrentCellInside();
     // Back to the first page (the scroll bar's change handler redraws) and online mode off.
     void firstPageOnlineOff();
     bool shown_ = false;
+
+    class Transfer;
+    int transfers_ = 0;                  // device transfers running (their dialog lets events in)
+    bool releaseAfterTransfer_ = false;  // closed meanwhile: the image goes when they end
+    unsigned image_ = 0;                 // counts every renewal or release of the image
 };
 
 extern TF_MemoryTool* F_MemoryTool;

@@ -10,6 +10,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include "kevoapplication.h"
 #include "memorytool.h"
 #include "stringgride.h"
 #include "toolglyphs.h"
@@ -179,8 +180,14 @@ void TF_MemoryTool::buildLayout() {
     }
     SB_SpTool->setGeometry(0, kClientH - 22, kClientW, 22);
 
-    SG_MemDump->onSelectCell = [this](int c, int r, bool& can) { SG_MemDumpSelectCell(c, r, can); };
-    SG_MemDump->onSetEditText = [this](int c, int r, const QString& v) { SG_MemDumpSetEditText(c, r, v); };
-    SG_MemDump->onKeyPress = [this](char& k) { SG_MemDumpKeyPress(k); };
-    SG_MemDump->onExit = [this] { SG_MemDumpExit(); };
+    // The grid's handlers run guarded too: a conversion error shows its box right there, and
+    // the grid then carries on with the move or key that raised it.
+    SG_MemDump->onSelectCell = [this](int c, int r, bool& can) {
+        guarded([&] { SG_MemDumpSelectCell(c, r, can); });
+    };
+    SG_MemDump->onSetEditText = [this](int c, int r, const QString& v) {
+        guarded([&] { SG_MemDumpSetEditText(c, r, v); });
+    };
+    SG_MemDump->onKeyPress = [this](char& k) { guarded([&] { SG_MemDumpKeyPress(k); }); };
+    SG_MemDump->onExit = [this] { guarded([this] { SG_MemDumpExit(); }); };
 }

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QShowEvent>
 #include <QToolBar>
 
@@ -58,8 +57,8 @@ QLabel* label(QWidget* parent, const char* name, const char* text, const QRect& 
 
 // The scan's end on every path: progress dialog closed, the master clock of the settings
 // sent again, the scan's reference on the link given back.
-void finishScan() {
-    if (F_Fortschritt) F_Fortschritt->close();
+void finishScan(ProgressRun& progress) {
+    progress.close();
     SendAnalyzerSetup();
     ComClose();
 }
@@ -182,17 +181,12 @@ void TF_ScanTool::TB_ClearClick() {
 void TF_ScanTool::TB_ScanClick() {
     if (!ComOpen()) return;
     const std::int32_t from = ProjectSettings.ScanFrom, to = ProjectSettings.ScanTo;
-    if (F_Fortschritt) {
-        F_Fortschritt->setWindowTitle(QStringLiteral("I²C Adress-Scan"));
-        F_Fortschritt->PB_Fortschritt->setRange(0, 100);
-        F_Fortschritt->PB_Fortschritt->setValue(0);
-        F_Fortschritt->show();
-    }
+    ProgressRun progress("I²C Adress-Scan", 0, 100);
     try {
         const std::int32_t total = ScanAddressCount(from, to);
         ComSend(ScanClockTelegram(ScanClockDivider));
         for (std::int32_t a : ScanAddresses(from, to)) {
-            if (F_Fortschritt) F_Fortschritt->PB_Fortschritt->setValue(ScanProgress(a, from, total));
+            progress.position(ScanProgress(a, from, total));
             const std::string probe = ScanProbeTelegram(a);
             for (int attempt = 0; attempt < 3; ++attempt) {
                 const ProbeVerdict v = ScanProbeVerdict(ComQuery(probe));
@@ -207,8 +201,8 @@ void TF_ScanTool::TB_ScanClick() {
     } catch (...) {
         // A reply the runtime cannot convert: the link and the clock are put right before the
         // error reaches the event loop's box.
-        finishScan();
+        finishScan(progress);
         throw;
     }
-    finishScan();
+    finishScan(progress);
 }

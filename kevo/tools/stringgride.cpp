@@ -163,10 +163,13 @@ void TStringGridE::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHi
 }
 
 bool TStringGridE::askSelect(const QModelIndex& index) {
-    if (!index.isValid() || index.row() < FixedRows || index.column() < FixedCols) return false;
-    bool can = true;
+    if (!index.isValid()) return false;
+    // The owner hears of every move, also of one to a fixed cell, which is always refused:
+    // leaving the cell being edited commits it whether or not the move happens.
+    const bool fixed = index.row() < FixedRows || index.column() < FixedCols;
+    bool can = !fixed;
     if (onSelectCell) onSelectCell(index.column(), index.row(), can);
-    return can;
+    return can && !fixed;
 }
 
 QModelIndex TStringGridE::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {

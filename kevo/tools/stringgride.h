@@ -3,7 +3,8 @@
 // its text and its caret.
 //
 // The grid asks its owner before the current cell moves (onSelectCell, as the class library's
-// OnSelectCell: for keys, Tab and mouse presses, not for moves made from code), passes every
+// OnSelectCell: for keys, Tab and mouse presses, not for moves made from code; a move to a
+// fixed cell is asked too, with canSelect false, and never happens), passes every
 // text the user types into the editor to onSetEditText, every key pressed in the editor to
 // onKeyPress first (the owner may change it; Esc changed into Enter ends editing with the
 // editor's text), and tells when the focus leaves the grid for another control of its window

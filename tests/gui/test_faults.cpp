@@ -232,7 +232,8 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
     w->LoadProtokoll(folder + "big.I2P");
     ASSERT_EQ(captureStore()->BytesUsed.load(), int(pairs.size()));
     w->LogPath = folder + "x.I2P";
-    m->MemData.assign(1024, 0x42);  // a 1 KiB device
+    ProjectSettings.MemBytes = 1024;  // a 1 KiB device
+    m->MemData.assign(1024, 0x42);
     m->MemState.assign(1024, MemRead);
     ASSERT_TRUE(SaveProjectFile(w->ProjectPath, *w));
     const QByteArray oldProject = readAll(w->ProjectPath);

@@ -1,4 +1,5 @@
 // The memory monitor with the main window, the dialog seam and the simulator on a pty.
+#include <QClipboard>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -77,6 +78,15 @@ class MemoryToolTest : public MainWindowTest {
         m->SG_MemDump->setFocus();
     }
 
+    // Hidden and shown again with another size.
+    void reshow(int memBytes) {
+        m->hide();
+        ProjectSettings.MemBytes = memBytes;
+        m->show();
+        // Offscreen, a window shown again takes the activation only from another window.
+        ASSERT_NO_FATAL_FAILURE(activate(w));
+    }
+
     // Answers the next run of the transfer dialog: edit(), then Ok or Abbruch.
     void answerTransfer(bool ok, std::function<void()> edit = {}) {
         timers.push_back(std::make_unique<QTimer>());
@@ -100,8 +110,16 @@ TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
     for (int i = 0; i < 256; ++i) image[i] = uint8_t(i * 7 + 3);
     sim->setMemory(0xA0, 0, image);
     const int links = LinkOpenCount;
+    std::vector<int> positions;
+    QObject::connect(F_Fortschritt->PB_Fortschritt, &QProgressBar::valueChanged, [&positions](int v) {
+        if (F_Fortschritt->PB_Fortschritt->minimum() == 0 && F_Fortschritt->PB_Fortschritt->maximum() == 255)
+            positions.push_back(v);
+    });
 
     m->TB_ReadDevice->trigger();
+    std::vector<int> chunks;  // the bar starts at 0 and moves to each chunk's offset
+    for (int p = 16; p < 256; p += 16) chunks.push_back(p);
+    EXPECT_EQ(positions, chunks);
     const auto reads = bus('R');
     ASSERT_EQ(reads.size(), 16u);
     EXPECT_EQ(reads.front(), ",R10,A0S00");
@@ -258,6 +276,34 @@ TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
     EXPECT_EQ(m->SG_MemDump->Col(), 4);
     key(Qt::Key_Down);
     EXPECT_EQ(m->SG_MemDump->Row(), 2);
+
+    // Capacity 300: the last twelve bytes are reached by the bar and by Tab.
+    ASSERT_NO_FATAL_FAILURE(reshow(300));
+    m->SB_DeviceMon->setValue(32);
+    at(16, 16);
+    key(Qt::Key_Tab);
+    EXPECT_EQ(m->MemTopOffset, 48);
+    EXPECT_EQ(cell(0, 16), "  120");
+    EXPECT_EQ(cell(12, 16), " ..");
+    EXPECT_EQ(cell(13, 16), "");
+    m->SB_DeviceMon->setValue(0);
+    at(16, 16);
+    m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
+    EXPECT_EQ(m->MemTopOffset, 48);
+    EXPECT_EQ(m->SG_MemDump->Col(), 12);  // the current cell stays on a byte
+    at(11, 16);
+    key(Qt::Key_Right);
+    EXPECT_EQ(m->SG_MemDump->Col(), 12);
+    key(Qt::Key_Right);
+    EXPECT_EQ(m->SG_MemDump->Col(), 12);
+
+    // Shown again smaller: the current cell comes inside, so typing reaches a byte.
+    ASSERT_NO_FATAL_FAILURE(reshow(20));
+    at(m->SG_MemDump->Col(), m->SG_MemDump->Row());
+    type("5");
+    key(Qt::Key_Return);
+    ASSERT_EQ(m->capacity(), 20);
+    EXPECT_EQ(m->MemData[19], 5);
 }
 
 TEST_F(MemoryToolTest, DeviceFailureMessages) {
@@ -285,6 +331,50 @@ TEST_F(MemoryToolTest, DeviceFailureMessages) {
     m->TB_WriteDevice->trigger();
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, "Schreiben des Bausteines fehlgeschlagen!");
+
+    // A write that fails at its third page: the pages before it are clean, the rest stay changed.
+    m->TB_WriteAll->setChecked(false);
+    for (uint8_t& st : m->MemState) st = MemRead | MemChanged;
+    int writes = 0;
+    sim->setReplyHandler([&writes](const std::string& t) -> std::optional<std::string> {
+        if (t.rfind(",W", 0) == 0 && ++writes == 3) return std::string(",w02");
+        return std::nullopt;
+    });
+    m->TB_WriteDevice->trigger();
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(m->MemState[i], i < 16 ? MemRead : MemRead | MemChanged) << i;
+    sim->setReplyHandler({});
+
+    // A read goes on after a chunk that failed with another status; that chunk keeps its bytes.
+    m->MemState[0] |= MemChanged;
+    sim->failNextBus("02", 1);
+    asked.clear();
+    m->TB_ReadDevice->trigger();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "Lesen des Bausteines fehlgeschlagen!");
+    EXPECT_EQ(m->MemState[0], MemRead | MemChanged);
+    EXPECT_EQ(m->MemState[16], MemRead);
+    m->TB_WriteAll->setChecked(true);
+
+    // Offline: the first query comes back empty, in a read and in a write alike; each box
+    // shows while the transfer still holds the link and its dialog.
+    std::vector<std::pair<int, bool>> heldAtBox;
+    dialogs::setResponder([&](const dialogs::Request& r) {
+        asked.push_back(r);
+        heldAtBox.push_back({LinkOpenCount, F_Fortschritt->isVisible()});
+        return dialogs::Response{dialogs::mrOk, {}};
+    });
+    OfflineMode = true;
+    sim->clearLog();
+    asked.clear();
+    m->TB_ReadDevice->trigger();
+    m->TB_WriteDevice->trigger();
+    OfflineMode = false;
+    EXPECT_TRUE(sim->busLog().empty());
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[0].text, kLinkFailed);
+    EXPECT_EQ(messages()[1].text, kLinkFailed);
+    EXPECT_EQ(heldAtBox, (std::vector<std::pair<int, bool>>(2, {links + 1, true})));
+    EXPECT_EQ(LinkOpenCount, links);
 
     // No valid reply: one message and the transfer ends; a reply that is no number: the
     // conversion error leaves the handler, with the link and the progress dialog released.
@@ -322,6 +412,13 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(m->MemState[0], MemChanged);
     EXPECT_EQ(cell(1, 1), " 1F");
     EXPECT_EQ(m->SG_MemDump->Col(), 2);
+    // Enter on an unchanged cell marks nothing.
+    m->MemData[1] = 0x22;
+    m->MemState[1] = MemRead;
+    m->ShowMemoryPage();
+    key(Qt::Key_Return);
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemState[1], MemRead);
     // Tab at the end of row 5 goes on at the start of row 6.
     at(16, 5);
     key(Qt::Key_Tab);
@@ -342,6 +439,74 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     key(Qt::Key_Return);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(m->MemState[0x50], MemMissing);
+
+    // Every refused move commits the cell being left.
+    auto click = [this](int c, int r) {
+        const QRect rect = m->SG_MemDump->visualItemRect(m->SG_MemDump->item(r, c));
+        QTest::mouseClick(m->SG_MemDump->viewport(), Qt::LeftButton, {}, rect.center());
+    };
+    const struct {
+        const char* move;
+        int col, row;
+        std::function<void()> act;
+    } refused[] = {
+        {"Shift+Tab in column 1", 1, 3, [this] { key(Qt::Key_Backtab); }},
+        {"Up in row 1", 7, 1, [this] { key(Qt::Key_Up); }},
+        {"click on the fixed row", 5, 2, [&] { click(5, 0); }},
+        {"click on the fixed column", 6, 2, [&] { click(0, 2); }},
+        {"Tab past the capacity", 16, 8, [this] { key(Qt::Key_Tab); }},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.move);
+        at(r.col, r.row);
+        type("12");
+        r.act();
+        const int p = (r.row - 1) * 16 + r.col - 1;
+        EXPECT_EQ(m->MemData[p], 0x12);
+        EXPECT_EQ(m->MemState[p], MemChanged);
+        EXPECT_EQ(m->SG_MemDump->Col(), r.col);
+        EXPECT_EQ(m->SG_MemDump->Row(), r.row);
+    }
+    EXPECT_TRUE(messages().empty());
+
+    // A cell emptied and left by a click: the conversion error's box, and the click still moves.
+    at(3, 4);
+    type("1");
+    key(Qt::Key_Backspace);
+    click(4, 4);
+    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(m->SG_MemDump->Col(), 4);
+    EXPECT_EQ(m->MemState[0x32], MemNeverRead);
+    // Each of the grid's handlers shows the error itself; nothing unwinds into the grid.
+    type("1");
+    key(Qt::Key_Backspace);
+    bool can = true;
+    char enter = '\r';
+    const std::function<void()> hooks[] = {
+        [&] { m->SG_MemDump->onSelectCell(5, 4, can); },
+        [&] { m->SG_MemDump->onKeyPress(enter); },
+        [&] { m->SG_MemDump->onExit(); },
+        [&] { m->SG_MemDump->onSetEditText(4, 4, QStringLiteral("123456789")); },
+    };
+    for (const auto& hook : hooks) EXPECT_NO_THROW(hook());
+    EXPECT_EQ(messages().size(), 5u);
+    asked.clear();
+
+    // A paste beyond 32 bits into a never-read cell: the error box, the cell's own text back.
+    m->TB_WrDevOnline->setChecked(true);
+    sim->clearLog();
+    at(9, 3);
+    key(Qt::Key_Return);
+    ASSERT_NE(m->SG_MemDump->InplaceEditor(), nullptr);
+    m->SG_MemDump->InplaceEditor()->selectAll();
+    QApplication::clipboard()->setText("123456789");
+    QTest::keyClick(m->SG_MemDump->InplaceEditor(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(messages().size(), 1u);
+    EXPECT_EQ(s8(m->SG_MemDump->EditorText()), " ..");
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemState[0x28], MemNeverRead);
+    EXPECT_TRUE(bus('W').empty());
+    asked.clear();
 
     // Clear on the fresh image marks every byte changed; hide and show start again.
     m->TB_WrDevOnline->setChecked(true);
@@ -422,6 +587,8 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     // An empty file moves nothing, even with an offset typed behind its end; Cancel changes nothing.
     writeFile(dir + "empty.bin", QByteArray());
     const std::vector<uint8_t> image = m->MemData;
+    m->MemTopOffset = 16;
+    m->TB_WrDevOnline->setChecked(true);
     answers.push_back({dialogs::mrOk, dir + "empty.bin"});
     answerTransfer(true, [&] {
         QTest::keyClicks(F_BinZielDlg->LE_FileOffset, "1");
@@ -431,6 +598,8 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     m->TB_ReadFileClick();
     EXPECT_EQ(countText, "0");
     EXPECT_EQ(m->MemData, image);
+    EXPECT_EQ(m->MemTopOffset, 0);  // back to the first page, online mode off
+    EXPECT_FALSE(m->TB_WrDevOnline->isChecked());
     answers.push_back({dialogs::mrOk, dir + "short.bin"});
     answerTransfer(false);
     m->TB_ReadFileClick();
@@ -445,6 +614,24 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     answers.push_back({dialogs::mrOk, dir + "nofolder/x.bin"});
     m->TB_WriteFileClick();
     EXPECT_EQ(messages().back().text, "Binärdatei konnte nicht geöffnet werden");
+
+    // A smaller size set meanwhile: the files move as many bytes as the device commands do.
+    ProjectSettings.MemBytes = 128;
+    answers.push_back({dialogs::mrOk, dir + "small.bin"});
+    m->TB_WriteFileClick();
+    EXPECT_EQ(readAll(dir + "small.bin").size(), 128);
+    answers.push_back({dialogs::mrOk, dir + "long.bin"});
+    answerTransfer(true, [&] {
+        devLabel = s8(F_BinZielDlg->L_DevBytes->text());
+        countText = s8(F_BinZielDlg->LE_Bytes->text());
+        F_BinZielDlg->LE_Bytes->setText("C8");  // a count beyond it never reaches the buffer
+    });
+    m->MemState.assign(256, MemRead);
+    m->TB_ReadFileClick();
+    EXPECT_EQ(devLabel, "80");
+    EXPECT_EQ(countText, "80");
+    EXPECT_EQ(m->MemState[127], MemRead | MemChanged);
+    EXPECT_EQ(m->MemState[128], MemRead);
 }
 
 TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
@@ -483,6 +670,59 @@ TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
     EXPECT_EQ(F_BinZielDlg->result(), 2);
 }
 
+TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
+    ASSERT_NO_FATAL_FAILURE(start(256, 0, 8, false));
+    ProjectSettings.ProbeMaster = 1;  // the tools stay open after the settings command
+    sim->addDevice(0xA2, {rafusim::DeviceKind::Ram, 512, 1, 1, 0x00});
+    sim->setMemory(0xA0, 0, {16});
+    m->TB_ReadDevice->trigger();
+    m->TB_WrDevOnline->setChecked(true);
+    at(1, 1);
+    key(Qt::Key_Return);  // the editor made once: leaving the grid commits the current cell
+    key(Qt::Key_Return);
+    EXPECT_EQ(cell(1, 1), " 16");
+    at(2, 1);
+    type("20");  // still in the editor when the settings change
+    // Hexadecimal, another device, twice the size, a RAM: the open monitor shows it at once.
+    answerSettings(true, [] {
+        TWorkingSettings& ws = F_Einstellungen->WorkingSettings;
+        ws.MemHex = 1;
+        ws.MemDevAddr = 0xA2;
+        ws.MemBytes = 512;
+        ws.MemType = 1;
+    });
+    w->miSetupClick();
+    ASSERT_EQ(settingsRuns, 1);
+    EXPECT_EQ(cell(1, 1), " 10");
+    EXPECT_EQ(m->MemData[1], 20);  // the typed byte kept, taken in the base it was typed in
+    EXPECT_EQ(cell(2, 1), " 14");
+    EXPECT_EQ(cell(16, 0), "  F");
+    EXPECT_EQ(cell(0, 2), "   10");
+    EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA2");
+    EXPECT_EQ(s8(m->panelText(1)), " Speicher: 512 Byte");
+    EXPECT_EQ(s8(m->panelText(2)), " keine SchreibPage");
+    EXPECT_EQ(s8(m->panelText(3)), " Darstellung: Hexadezimal");
+    ASSERT_EQ(m->capacity(), 512);  // the image kept, the new bytes never read
+    EXPECT_EQ(m->MemState[0], MemRead);
+    EXPECT_EQ(m->MemState[511], MemNeverRead);
+    m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
+    EXPECT_EQ(cell(0, 16), "  1F0");
+    m->SB_DeviceMon->setValue(0);
+    // Leaving the grid reads the unedited cell in the base it is drawn in.
+    ASSERT_NO_FATAL_FAILURE(at(1, 1));
+    m->SB_DeviceMon->setFocus();
+    EXPECT_EQ(m->MemState[0], MemRead);
+    EXPECT_EQ(sim->memory(0xA2)[0], 16);  // online: the byte goes to the new device
+    // The record changes under the monitor (as a project opened meanwhile does): still read
+    // in the base drawn.
+    ProjectSettings.MemHex = 0;
+    m->SG_MemDump->setFocus();
+    m->SB_DeviceMon->setFocus();
+    EXPECT_EQ(m->MemState[0], MemRead);
+    EXPECT_EQ(m->MemData[0], 16);
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(MemoryToolTest, MenuCommandAndForms) {
     ASSERT_NO_FATAL_FAILURE(start(256));
     m->move(140, 160);
@@ -497,6 +737,28 @@ TEST_F(MemoryToolTest, MenuCommandAndForms) {
     m->close();  // the close box releases the image
     EXPECT_FALSE(w->miMemTool->isChecked());
     EXPECT_EQ(m->capacity(), 0);
+
+    // Closed while a transfer lets its dialog appear: the read ends, then the image goes.
+    w->miMemToolClick();
+    const int links = LinkOpenCount;
+    QMetaObject::invokeMethod(m, &QWidget::close, Qt::QueuedConnection);
+    m->TB_ReadDevice->trigger();
+    EXPECT_FALSE(m->isVisible());
+    EXPECT_EQ(bus('R').size(), 16u);
+    EXPECT_EQ(m->capacity(), 0);
+    EXPECT_EQ(LinkOpenCount, links);
+    EXPECT_FALSE(F_Fortschritt->isVisible());
+    // Closed and shown again smaller meanwhile: the transfer leaves the new image alone.
+    w->miMemToolClick();
+    ProjectSettings.MemBytes = 128;
+    sim->clearLog();
+    QMetaObject::invokeMethod(m, &QWidget::close, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m, &QWidget::show, Qt::QueuedConnection);
+    m->TB_ReadDevice->trigger();
+    EXPECT_TRUE(bus('R').empty());
+    EXPECT_EQ(m->MemState, std::vector<uint8_t>(128, MemNeverRead));
+    EXPECT_EQ(LinkOpenCount, links);
+    EXPECT_TRUE(messages().empty());
 }
 
 }  // namespace

@@ -15,6 +15,19 @@ using namespace kevotest;
 
 namespace {
 
+// The positions a progress bar showed when it was painted.
+struct PaintedValues : QObject {
+    explicit PaintedValues(QProgressBar* bar) : bar_(bar) { bar->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) values.insert(bar_->value());
+        return false;
+    }
+    std::set<int> values;
+
+  private:
+    QProgressBar* bar_;
+};
+
 class ScanToolTest : public ToolWindowTest {
   protected:
     TF_ScanTool* t = nullptr;
@@ -56,6 +69,7 @@ TEST_F(ScanToolTest, ScansTheWholeRangeAtItsClockAndRestoresTheMasterClock) {
     std::vector<int> progress;
     QObject::connect(F_Fortschritt->PB_Fortschritt, &QProgressBar::valueChanged,
                      [&progress](int v) { progress.push_back(v); });
+    PaintedValues painted(F_Fortschritt->PB_Fortschritt);
     scan();
     EXPECT_EQ(found(), (std::vector<std::string>{"0x90", "0xA0", "0xA4", "0xAE"}));
     EXPECT_EQ(F_Fortschritt->windowTitle(), "I²C Adress-Scan");
@@ -72,6 +86,8 @@ TEST_F(ScanToolTest, ScansTheWholeRangeAtItsClockAndRestoresTheMasterClock) {
     EXPECT_EQ(ProjectSettings.MasterClockHz, 100000);
     ASSERT_FALSE(progress.empty());
     EXPECT_EQ(progress.back(), 99);
+    // The user sees the bar advance: every position was painted while the scan blocked.
+    for (int v : progress) EXPECT_TRUE(painted.values.count(v)) << v << " never painted";
 
     // A second scan appends.
     scan();

@@ -35,7 +35,8 @@ TEST(MemoryLogic, DisplayRuleOfCellsAndAsciiColumn) {
         {0x41, 0x03, " 41", u'A'},      {0x41, 0x80, " //", u'.'},      {0x41, 0x82, " //", u'.'},
         {0x41, 0x04, " //", u'.'},      {0x80, 0x01, " 80", u'\u20AC'}, {0xE4, 0x01, " E4", u'\u00E4'},
         {0x00, 0x01, " 00", u'\u2400'}, {0x0A, 0x01, " 0A", u'\u240A'}, {0x7F, 0x01, " 7F", u'\u2421'},
-        {0x81, 0x01, " 81", u'\uFFFD'},
+        {0x81, 0x01, " 81", u'\uFFFD'}, {0x9F, 0x01, " 9F", u'\u0178'}, {0xA0, 0x01, " A0", u'\u00A0'},
+        {0xFF, 0x01, " FF", u'\u00FF'},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(memCellText(c.data, c.state, true), c.cell);
@@ -69,11 +70,14 @@ TEST(MemoryLogic, StatusTexts) {
     auto t = memStatusTexts(0xA0, 256, 0, 8, true);
     EXPECT_EQ(t[0], " Bausteinadresse: 0xA0");
     EXPECT_EQ(t[1], " Speicher: 256 Byte");
-    EXPECT_EQ(t[2], " Pagegröße: 8 Byte");
     EXPECT_EQ(t[3], " Darstellung: Hexadezimal");
-    t = memStatusTexts(0xA0, 16, 2, 8, false);
-    EXPECT_EQ(t[2], " keine SchreibPage");
-    EXPECT_EQ(t[3], " Darstellung: Dezimal");
+    EXPECT_EQ(memStatusTexts(0xA0, 16, 2, 8, false)[3], " Darstellung: Dezimal");
+    // The write page panel by memory type: EEPROM, RAM, register.
+    const struct {
+        int type;
+        const char* page;
+    } pages[] = {{0, " Pagegröße: 8 Byte"}, {1, " keine SchreibPage"}, {2, " keine SchreibPage"}};
+    for (const auto& c : pages) EXPECT_EQ(memStatusTexts(0xA0, 256, c.type, 8, true)[2], c.page) << c.type;
 }
 
 TEST(MemoryLogic, AddressPart) {
@@ -158,13 +162,23 @@ TEST(MemoryLogic, ScrollRules) {
     s = memScrollSetup(128);
     EXPECT_EQ(s.max, 256);
     EXPECT_EQ(s.page, 128);
-    int bar = 0;
-    EXPECT_EQ(memScrollTop(32513, 32768, 256, &bar), 0x7F00);
-    EXPECT_EQ(bar, 32512);
-    EXPECT_EQ(memScrollTop(100, 32768, 256, &bar), 96);
-    EXPECT_EQ(bar, -1);
-    EXPECT_EQ(memScrollTop(50, 128, 128, &bar), 0);
-    EXPECT_EQ(bar, 0);
+    // The end of the bar shows the last byte, also of a capacity that is no multiple of 16.
+    const struct {
+        int position, capacity, page, top, bar;
+    } tops[] = {
+        {32513, 32768, 256, 0x7F00, 32512},
+        {100, 32768, 256, 96, -1},
+        {50, 128, 128, 0, 0},
+        {45, 300, 256, 48, 44},
+        {44, 300, 256, 48, -1},
+        {40, 300, 256, 32, -1},
+    };
+    for (const auto& c : tops) {
+        int bar = 0;
+        EXPECT_EQ(memScrollTop(c.position, c.capacity, c.page, &bar), c.top)
+            << c.position << " of " << c.capacity;
+        EXPECT_EQ(bar, c.bar) << c.position << " of " << c.capacity;
+    }
 }
 
 TEST(MemoryLogic, LoadRangesStayInside) {

@@ -19,19 +19,21 @@ const NumberField kSearch = NumberField::impliedHex(2);
 const NumberField kMemHexGrid = NumberField::memoryBase(true, false);
 const NumberField kMemHexDialog = NumberField::memoryBase(true, true);
 const NumberField kMemDecDialog = NumberField::memoryBase(false, true);
+const NumberField kMemDecGrid = NumberField::memoryBase(false, false);
 
 }  // namespace
 
 TEST(NumberField, TypingRuleInEveryForm) {
     const TypingCase cases[] = {
-        {"prefixed", kHexByte, "0xFF", 239, "0xF"},       {"prefixed", kHexByte, "0x", 239, "0x"},
-        {"prefixed", kHexByte, "300", 255, "30"},         {"prefixed", kHexByte, "0x1fz", 255, "0x1F"},
-        {"implied hex", kSearch, "1FF", 0xFF, "1F"},      {"implied hex", kSearch, "  a0", 0xFF, "A0"},
-        {"implied hex", kSearch, "xyz", 0xFF, ""},        {"implied hex", kSearch, "12345", 0xFFFF, "1234"},
-        {"grid hex", kMemHexGrid, "1FF", 255, "1F"},      {"grid hex", kMemHexGrid, "00f", 255, "00F"},
-        {"dialog hex", kMemHexDialog, "00f", 0x7FF, "F"}, {"dialog hex", kMemHexDialog, "", 0x7FF, ""},
-        {"dialog dec", kMemDecDialog, "0300", 255, "30"}, {"dialog dec", kMemDecDialog, "007", 255, "7"},
-        {"dialog dec", kMemDecDialog, "x", 255, ""},      {"max below 1", kMemDecDialog, "5", 0, ""},
+        {"prefixed", kHexByte, "0xFF", 239, "0xF"},        {"prefixed", kHexByte, "0x", 239, "0x"},
+        {"prefixed", kHexByte, "300", 255, "30"},          {"prefixed", kHexByte, "0x1fz", 255, "0x1F"},
+        {"implied hex", kSearch, "1FF", 0xFF, "1F"},       {"implied hex", kSearch, "  a0", 0xFF, "A0"},
+        {"implied hex", kSearch, "xyz", 0xFF, ""},         {"implied hex", kSearch, "12345", 0xFFFF, "1234"},
+        {"grid hex", kMemHexGrid, "1FF", 255, "1F"},       {"grid hex", kMemHexGrid, "00f", 255, "00F"},
+        {"dialog hex", kMemHexDialog, "00f", 0x7FF, "F"},  {"dialog hex", kMemHexDialog, "", 0x7FF, ""},
+        {"dialog dec", kMemDecDialog, "0300", 255, "30"},  {"dialog dec", kMemDecDialog, "007", 255, "7"},
+        {"dialog dec", kMemDecDialog, "x", 255, ""},       {"max below 1", kMemDecDialog, "5", 0, ""},
+        {"dialog dec", kMemDecDialog, " 0x12", 255, "18"}, {"grid dec", kMemDecGrid, " 0x12", 255, "0x12"},
     };
     for (const TypingCase& c : cases)
         EXPECT_EQ(NumberFieldTyped(c.field, c.typed, c.max), c.shown) << c.form << " typed " << c.typed;
