@@ -11,6 +11,7 @@
 #include "mainwindow_fixture.h"
 #include "memorylogic.h"
 #include "memorytool.h"
+#include "numberedit.h"
 #include "numbertext.h"
 #include "stringgride.h"
 
@@ -624,7 +625,8 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     answerTransfer(true, [&] {
         devLabel = s8(F_BinZielDlg->L_DevBytes->text());
         countText = s8(F_BinZielDlg->LE_Bytes->text());
-        F_BinZielDlg->LE_Bytes->setText("C8");  // a count beyond it never reaches the buffer
+        // A count beyond it, set past the typing rule, never reaches the buffer.
+        NumberEdit::of(F_BinZielDlg->LE_Bytes)->assign("C8");
     });
     m->MemState.assign(256, MemRead);
     m->TB_ReadFileClick();
