@@ -166,6 +166,9 @@ void TF_BinZielDlg::LE_BytesExit() {
 }
 
 void TF_BinZielDlg::B_OkClick() {
+    // A click takes the focus from the field being typed in, so its leave rule has run; a press
+    // through the accessibility layer takes none, so the field is left here.
+    NumberEdit::commitPending(this);
     done(1);
 }
 

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <utility>
+
 // Paints the fixed cells like buttons with their grid lines, and makes the in-place editor:
 // a frameless line edit whose keys go to the grid first.
 class TStringGridE::Delegate : public QStyledItemDelegate {
@@ -25,7 +27,9 @@ class TStringGridE::Delegate : public QStyledItemDelegate {
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
         auto* le = static_cast<QLineEdit*>(editor);
         const QString t = index.data(Qt::EditRole).toString();
+        const bool wasQuiet = std::exchange(grid_->quiet_, true);
         if (le->text() != t) le->setText(t);  // an equal text keeps the caret
+        grid_->quiet_ = wasQuiet;
     }
     void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override {
         model->setData(index, static_cast<QLineEdit*>(editor)->text(), Qt::EditRole);
@@ -128,7 +132,9 @@ QString TStringGridE::EditorText() const {
 }
 
 void TStringGridE::setEditorText(const QString& text) {
+    const bool wasQuiet = std::exchange(quiet_, true);
     if (editor_ && editor_->text() != text) editor_->setText(text);
+    quiet_ = wasQuiet;
 }
 
 int TStringGridE::EditorCaret() const {
@@ -149,8 +155,10 @@ void TStringGridE::editorOpened(QLineEdit* editor) {
     // While the editor is open a click on the grid must not take the focus from it: the move
     // that the click asks for commits the editor's text first (onSelectCell).
     setFocusPolicy(Qt::TabFocus);
-    connect(editor, &QLineEdit::textEdited, this, [this, editor](const QString& text) {
-        if (onSetEditText && editor == editor_) onSetEditText(currentColumn(), currentRow(), text);
+    // Every change of the editor's text that the grid or its owner did not write: typing, and
+    // an accessibility layer's edit, which emits no textEdited.
+    connect(editor, &QLineEdit::textChanged, this, [this, editor](const QString& text) {
+        if (onSetEditText && editor == editor_ && !quiet_) onSetEditText(currentColumn(), currentRow(), text);
     });
 }
 

@@ -68,4 +68,5 @@ class TStringGridE : public QTableWidget {
 
     QPointer<QLineEdit> editor_;
     bool editorMade_ = false;
+    bool quiet_ = false;  // the grid or its owner is writing the editor's text
 };

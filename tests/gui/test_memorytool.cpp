@@ -646,6 +646,16 @@ TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
     EXPECT_EQ(m->MemData[0], 30);
     EXPECT_EQ(cell(1, 1), " 30");
     EXPECT_EQ(cell(0, 16), "  240");
+    // Text put into the editor other than by typing (a screen reader's edit) goes through the
+    // same rule.
+    at(2, 1);
+    type("1");
+    QLineEdit* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_TRUE(editor);
+    editor->setText("300");
+    EXPECT_EQ(s8(m->SG_MemDump->EditorText()), "30");
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemData[1], 30);
     F_BinZielDlg->L_DevBytes->setText("256");
     F_BinZielDlg->L_FileBytes->setText("1000");
     F_BinZielDlg->LE_FileOffset->setText("0");
@@ -668,8 +678,13 @@ TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
     EXPECT_EQ(s8(F_BinZielDlg->LE_Bytes->text()), "");
     QTest::keyClick(F_BinZielDlg->LE_Bytes, Qt::Key_Tab);
     EXPECT_EQ(s8(F_BinZielDlg->LE_Bytes->text()), "0");
-    F_BinZielDlg->close();
-    EXPECT_EQ(F_BinZielDlg->result(), 2);
+    // Ok pressed by a screen reader takes no focus: the field being typed in is taken all the same.
+    F_BinZielDlg->LE_Bytes->setFocus();
+    F_BinZielDlg->LE_Bytes->selectAll();
+    QTest::keyClicks(F_BinZielDlg->LE_Bytes, "12");
+    kevosupport::pressByAccessibility(F_BinZielDlg->B_Ok);
+    EXPECT_EQ(F_BinZielDlg->result(), 1);
+    EXPECT_EQ(F_BinZielDlg->BinByteAnzahl, 12);
 }
 
 TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
