@@ -294,7 +294,8 @@ void TF_BusTool::RB_2ByteSubClick() {
     if (!RB_2ByteSub->isChecked()) return;
     ProjectSettings.BusSubBytes = 2;
     E_SubAdress->setEnabled(true);
-    assign(E_SubAdress, hexWord(ProjectSettings.BusSubAddr));
+    // A value kept behind "Nein" may lie beyond two bytes: the field's rules bring it in.
+    bringIn(E_SubAdress, ProjectSettings.BusSubAddr, hexWord);
 }
 
 void TF_BusTool::enableSendFields() {

@@ -92,6 +92,18 @@ TEST_F(BusToolTest, ShowingBringsValuesOutsideTheFieldsInByTheFieldRules) {
         send();
         EXPECT_EQ(sim->busLog(), std::vector<std::string>{c.wire});
     }
+    // Kept behind "Nein", a sub-address beyond two bytes comes in by the field's rules when
+    // "2 Byte" is chosen.
+    t->hide();
+    ProjectSettings.BusSubBytes = 0;
+    ProjectSettings.BusSubAddr = 0x12345;
+    t->show();
+    QTest::mouseClick(t->RB_2ByteSub, Qt::LeftButton, {}, QPoint(6, t->RB_2ByteSub->height() / 2));
+    EXPECT_EQ(t->E_SubAdress->text(), "0x1234");
+    EXPECT_EQ(ProjectSettings.BusSubAddr, 0x1234);
+    sim->clearLog();
+    send();
+    EXPECT_EQ(sim->busLog(), std::vector<std::string>{",W0,10W1234"});
 }
 
 TEST_F(BusToolTest, NumberFieldsFollowTheirRows) {
