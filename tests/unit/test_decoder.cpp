@@ -160,7 +160,7 @@ TEST_F(Decoder, EnableBitsPickSingleAttributes) {
         ProjectSettings.AttributeEnable = 1 << bit;
         InitTraceAttributes(false);
         const TTraceAttributes& a = TraceAttributes;
-        const bool taken[] = {a.StartStopColor != Black, a.DevAddrColor != Black, a.SubAddrColor != Black,
+        const bool taken[] = {a.StartStopColor != Black,  a.DevAddrColor != Black,  a.SubAddrColor != Black,
                               a.FromMasterColor != Black, a.ToMasterColor != Black, a.NakStyle != -1,
                               a.ErrorStyle != -1,         a.PortStyle != -1};
         for (int i = 0; i < 8; ++i) EXPECT_EQ(taken[i], i == bit) << "enable bit " << bit << ", field " << i;

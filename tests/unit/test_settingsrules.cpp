@@ -68,8 +68,10 @@ TEST(WorkingSettings, EachStepTakesItsOwnCopiesAndOkWritesBackEveryOne) {
     // table, so that a setting moved to another step is caught.
     const std::map<CopyStep, std::set<std::string>> stepSettings = {
         {CopyStep::Link, {"PortName", "BaudRate", "ProjectDir", "AutoSaveProject"}},
-        {CopyStep::Probes, {"LogicLevel", "ProbeMaster", "PosInputLogic", "ProbeBlue", "ProbeWhite", "ProbeRed"}},
-        {CopyStep::Analyzer, {"ClockDivider", "TriggerMode", "BusFilter", "DataFilter", "DataFilterSwitches"}},
+        {CopyStep::Probes,
+         {"LogicLevel", "ProbeMaster", "PosInputLogic", "ProbeBlue", "ProbeWhite", "ProbeRed"}},
+        {CopyStep::Analyzer,
+         {"ClockDivider", "TriggerMode", "BusFilter", "DataFilter", "DataFilterSwitches"}},
         {CopyStep::Master,
          {"MasterClockHz", "MemDevAddr", "MemBytes", "MemType", "MemWritePage", "MemHex", "MemTwoSubBytes"}},
     };
