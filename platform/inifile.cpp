@@ -277,6 +277,11 @@ IniDocument IniDocument::parse(std::string_view bytes) {
         text = windows1252ToUtf8(bytes);
     }
 
+    // At most one line per line break, and the last: the lines are not moved as they are added.
+    std::size_t breaks = 0;
+    for (char ch : text) breaks += ch == '\r' || ch == '\n';
+    doc.lines_.reserve(breaks + 1);
+
     bool eolSeen = false;
     std::size_t start = 0;
     while (start < text.size()) {
