@@ -28,8 +28,8 @@
 
 namespace {
 
-// Inputs in one that go through a log file: a file opened, sought and read takes tens of
-// microseconds under the sanitizers, several times the rest of a short input.
+// One input in this many goes through a log file: a file opened, sought and read takes tens
+// of microseconds under the sanitizers, several times the rest of a short input.
 #ifdef KEVO_FUZZ_LOG_LIMITS
 constexpr unsigned kFileShare = 1;  // the limits are what a load must keep
 #else
