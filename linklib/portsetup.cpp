@@ -5,6 +5,7 @@
 // QApplication on the calling (GUI) thread. Without a QApplication, or from another thread,
 // no dialog is shown and the caller's values come back unchanged.
 #include "linkstate.h"
+#include "dialogkeys.h"
 
 #include <qdrawutil.h>
 #include <QApplication>
@@ -218,18 +219,8 @@ class PortDialog : public QDialog {
     }
 
     void keyPressEvent(QKeyEvent* e) override {
-        // No button is the cancel or the default button: Escape ends nothing, and Enter
-        // presses only a push button that has the focus.
-        if (e->key() == Qt::Key_Escape) {
-            e->accept();
-            return;
-        }
-        if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->modifiers()) {
-            e->accept();
-            if (auto* b = qobject_cast<QPushButton*>(focusWidget())) b->click();
-            return;
-        }
-        QDialog::keyPressEvent(e);
+        // No button is the cancel or the default button.
+        if (!handleNoDefaultButtonKeys(this, e)) QDialog::keyPressEvent(e);
     }
 
     // The close box and the system menu's close command end the dialog like "Abbruch".

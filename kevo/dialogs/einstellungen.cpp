@@ -19,6 +19,7 @@
 
 #include "checkbinding.h"
 #include "deviceinfo.h"
+#include "dialogkeys.h"
 #include "dialogseam.h"
 #include "iictexte.h"
 #include "kevoapplication.h"
@@ -101,18 +102,8 @@ void TF_Einstellungen::hideEvent(QHideEvent* e) {
 }
 
 void TF_Einstellungen::keyPressEvent(QKeyEvent* e) {
-    // The form has no cancel and no default button: Escape does nothing, and Enter presses
-    // only a button that has the focus.
-    if (e->key() == Qt::Key_Escape) {
-        e->accept();
-        return;
-    }
-    if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !e->modifiers()) {
-        e->accept();
-        if (auto* b = qobject_cast<QPushButton*>(focusWidget())) b->click();
-        return;
-    }
-    QDialog::keyPressEvent(e);
+    // The form has no cancel and no default button.
+    if (!handleNoDefaultButtonKeys(this, e)) QDialog::keyPressEvent(e);
 }
 
 // The close box.
