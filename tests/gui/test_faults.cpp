@@ -276,6 +276,24 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
             EXPECT_TRUE(w->DocFlags & DocProjectModified);
         }
 
+        // Neither a folder of the user's at the backup name nor an older backup when the file
+        // itself is gone is moved, removed or put in the file's place.
+        for (bool stale : {false, true}) {
+            fs::remove_all(backup);
+            stale ? fs::rename(path, backup) : (void)fs::create_directories(backup + "/inhalt");
+            asked.clear();
+            {
+                DiskFull full(300);
+                c.run();
+            }
+            EXPECT_EQ(messageTexts(), c.boxes);
+            EXPECT_EQ(readAll(stale ? backup : path), old) << stale;
+            EXPECT_EQ(fs::exists(path), !stale);
+            EXPECT_TRUE(stale || fs::is_directory(backup + "/inhalt"));
+            if (stale) fs::rename(backup, path);
+        }
+        fs::remove_all(backup);
+
         // With room again the same command saves the whole file.
         asked.clear();
         c.run();
