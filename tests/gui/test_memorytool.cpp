@@ -614,9 +614,8 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     asked.clear();
     m->TB_ReadFileClick();  // the file dialog cancelled
     EXPECT_EQ(m->MemFileName, dir + "short.bin");
-    // A named pipe is refused at once, as a missing file is. A reader blocked on it is let go by
-    // the watchdog opening the other end (possible only while a reader waits), and then meets
-    // the cancelled transfer dialog.
+    // A named pipe is refused at once, as a missing file is; a reader blocked on it would be let go
+    // by the watchdog (its open succeeds only while a reader waits) and meet the cancelled dialog.
     const std::string pipe = dir + "pipe.bin";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
     std::atomic<bool> done{false}, opened{false};
@@ -629,7 +628,6 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     for (const std::string& name : {dir + "missing.bin", pipe}) {
         answers.push_back({dialogs::mrOk, name});
         m->TB_ReadFileClick();
-        EXPECT_EQ(messages().size(), name == pipe ? 2u : 1u);
         EXPECT_EQ(messages().empty() ? "" : messages().back().text, name + " konnte nicht geöffnet werden.");
     }
     done = true;
