@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <random>
 
+#include "regularfile.h"
+
 namespace ini {
 
 namespace {
@@ -460,13 +462,11 @@ bool writable(const std::string& path, const struct stat& st) {
 }  // namespace
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
-    // Only regular files: a pipe or a device (a project named /dev/zero) would block or never
-    // end. Checked before the open too, since opening some devices already does something.
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    // Only regular files: a pipe or a device (a project named /dev/zero) would block or never end.
+    const int fd = openRegularFile(path, O_RDONLY);
     if (fd < 0) return false;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
         ::close(fd);
         return false;
     }

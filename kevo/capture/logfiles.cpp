@@ -1,13 +1,14 @@
 #include "logfiles.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 
 #include "capturestore.h"
-#include "numbertext.h"
+#include "regularfile.h"
 
 namespace {
 
@@ -25,28 +26,20 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-LogWriteResult writeBinaryLog(const std::string& path, const CaptureStore& store) {
-    File f(std::fopen(path.c_str(), "wb"));
-    if (!f) return LogWriteResult::CannotCreate;
+SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup) {
     const std::int32_t used = store.BytesUsed.load();
-    bool ok = true;
-    if (used > 0) ok = std::fwrite(store.CaptureBuffer.get(), 1, size_t(used), f.get()) == size_t(used);
-    ok = (std::fflush(f.get()) == 0) && ok;
-    ok = (std::fclose(f.release()) == 0) && ok;
-    if (!ok) {
-        std::error_code ec;
-        std::filesystem::remove(path, ec);
-        return LogWriteResult::WriteFailed;
-    }
-    return LogWriteResult::Ok;
+    return saveWithBackup(path, backup, store.CaptureBuffer.get(), used > 0 ? std::size_t(used) : 0);
 }
 
 bool readBinaryLog(const std::string& path, CaptureStore& store) {
     store.BytesUsed = 0;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return false;
-    File f(std::fopen(path.c_str(), "rb"));
-    if (!f) return false;
+    const int fd = openRegularFile(path, O_RDONLY);
+    if (fd < 0) return false;
+    File f(::fdopen(fd, "rb"));
+    if (!f) {
+        ::close(fd);
+        return false;
+    }
     if (std::fseek(f.get(), 0, SEEK_END) != 0) return false;
     const long size = std::ftell(f.get());
     if (size < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) return false;
@@ -92,10 +85,12 @@ std::string withDefaultExtension(const std::string& path, const std::string& ext
     return path;
 }
 
-void restoreBackupFile(const std::string& path) {
-    const std::string backup = BackupName(path);
-    std::error_code ec;
-    if (!std::filesystem::exists(backup, ec)) return;
-    std::filesystem::remove(path, ec);
-    std::filesystem::rename(backup, path, ec);
+LogSaveNames logSaveNames(const std::string& path) {
+    LogSaveNames n;
+    n.log = path;
+    n.copy = rtfPathOf(path);
+    if (n.copy == path) n.copy += ".rtf";
+    n.logBackup = freeBackupName(path, {n.copy});
+    n.copyBackup = freeBackupName(n.copy, {n.log, n.logBackup});
+    return n;
 }

@@ -7,16 +7,13 @@
 #include <cstdint>
 #include <string>
 
+#include "numbertext.h"
+
 class CaptureStore;
 
-enum class LogWriteResult {
-    Ok,
-    CannotCreate,  // the file could not be created (no file was made)
-    WriteFailed,   // created, but not every byte could be written (the partial file is removed)
-};
-
-// Writes the first BytesUsed bytes of the store to path (a new file).
-LogWriteResult writeBinaryLog(const std::string& path, const CaptureStore& store);
+// Writes the first BytesUsed bytes of the store as the file path, moving an existing file to
+// backup first (saveWithBackup).
+SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup = {});
 
 // Reads the log at path into a store that was just cleared: BytesUsed is set, the index is
 // not built (RebuildTelegramIndex). The store's limits hold: at most CaptureBufferSize
@@ -32,5 +29,10 @@ std::string rtfPathOf(const std::string& path);
 // The path with "." + ext appended when its file name has no extension.
 std::string withDefaultExtension(const std::string& path, const std::string& ext);
 
-// Moves the "~" backup of path back to path (after a failed write); errors are ignored.
-void restoreBackupFile(const std::string& path);
+// The four files of a log save, all different: the log (the chosen path), its rich-text copy
+// (rtfPathOf, or the log's name + ".rtf" when that is the log itself) and a backup name for
+// each (freeBackupName, never another of the four). Looks at the folder for the backup names.
+struct LogSaveNames {
+    std::string log, logBackup, copy, copyBackup;
+};
+LogSaveNames logSaveNames(const std::string& path);

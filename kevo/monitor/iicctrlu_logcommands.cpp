@@ -102,28 +102,25 @@ void TF_IIcCtrl::SaveProtokoll(std::string path) {
     lastSaveOk_ = false;
     try {
         if (path.empty()) path = ProjectSettings.DataDir + DefaultLogName;
-        MakeBackupFile(path);
+        const LogSaveNames names = logSaveNames(path);
         const CaptureStore* store = captureStore();
-        const LogWriteResult written = store ? writeBinaryLog(path, *store) : LogWriteResult::CannotCreate;
-        if (written == LogWriteResult::CannotCreate) {
+        const SaveResult written =
+            store ? writeBinaryLog(path, *store, names.logBackup) : SaveResult::CannotCreate;
+        if (written == SaveResult::CannotCreate) {
             dialogs::errorBoxCancel("Binäre Protokolldatei konnte nicht geöffnet werden");
-        } else if (written == LogWriteResult::WriteFailed) {
-            // Nothing half-written stays under the name: the older log comes back.
-            restoreBackupFile(path);
+        } else if (written == SaveResult::WriteFailed) {
             throw std::runtime_error("write failed");
         } else {
             lastSaveOk_ = true;
         }
-        const std::string rtfPath = rtfPathOf(path);
-        MakeBackupFile(rtfPath);
         rtf::Options opt;
         opt.fontFamily = QStringLiteral("Courier New");
         opt.fontHalfPoints = 20;  // 13 pixels
         opt.leftIndentTwips = RE_I2CMonitor->leftIndent() * 15;
-        if (!rtf::saveDocument(*RE_I2CMonitor->document(), q(rtfPath), opt)) {
-            restoreBackupFile(rtfPath);
+        const QByteArray copy = rtf::documentToRtf(*RE_I2CMonitor->document(), opt);
+        if (saveWithBackup(names.copy, names.copyBackup, copy.constData(), std::size_t(copy.size())) !=
+            SaveResult::Ok)
             throw std::runtime_error("rtf failed");
-        }
     } catch (...) {
         lastSaveOk_ = false;
         dialogs::errorBoxCancel(

@@ -11,6 +11,7 @@
 #include "inifile.h"
 #include "numbertext.h"
 #include "projectsettings.h"
+#include "regularfile.h"
 
 const char* const ProjectFileVersion = "KEVO Projekt V1.0";
 
@@ -21,13 +22,6 @@ using Form = ProjectFileHost::Form;
 bool fileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
-// Only regular files (also behind a symbolic link) are settings files: a device or a pipe
-// named in the configuration is never read, copied, restored over or set aside.
-bool isRegularFile(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // Copies src over dst: dst is either the old file or the complete copy, never a partial one.

@@ -1,5 +1,8 @@
 #include "memorytool.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -23,6 +26,7 @@
 #include "numberfield.h"
 #include "numbertext.h"
 #include "projectsettings.h"
+#include "regularfile.h"
 #include "stringgride.h"
 #include "utf8text.h"
 #include "vlcom.h"
@@ -426,35 +430,15 @@ void TF_MemoryTool::TB_WriteFileClick() {
     MemFileName = name;
     MemLastDir = folderOf(name);
 
-    const QString path = q(name);
-    const QString backup = q(BackupName(name));
-    // A save that fails puts the old file back under its own name.
-    auto restore = [&](bool existed) {
-        if (existed && !QFileInfo::exists(path) && QFileInfo::exists(backup)) QFile::rename(backup, path);
-    };
-    bool existed = false;
+    const char* const failed = "Unbekannter Systemfehler!\nDateie konnte nicht gespeichert werden.";
     try {
-        existed = QFileInfo::exists(path);
-        MakeBackupFile(name);
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            restore(existed);
+        const SaveResult saved =
+            saveWithBackup(name, freeBackupName(name), MemData.data(), size_t(deviceBytes()));
+        if (saved == SaveResult::CannotCreate)
             dialogs::errorBoxCancel("Binärdatei konnte nicht geöffnet werden");
-            return;
-        }
-        const qint64 n = deviceBytes();
-        bool ok = f.write(reinterpret_cast<const char*>(MemData.data()), n) == n;
-        ok = f.flush() && ok;
-        f.close();
-        ok = ok && f.error() == QFileDevice::NoError;
-        if (!ok) {
-            f.remove();
-            restore(existed);
-            dialogs::errorBoxCancel("Unbekannter Systemfehler!\nDateie konnte nicht gespeichert werden.");
-        }
+        if (saved == SaveResult::WriteFailed) dialogs::errorBoxCancel(failed);
     } catch (...) {
-        restore(existed);
-        dialogs::errorBoxCancel("Unbekannter Systemfehler!\nDateie konnte nicht gespeichert werden.");
+        dialogs::errorBoxCancel(failed);
     }
 }
 
@@ -469,8 +453,11 @@ void TF_MemoryTool::TB_ReadFileClick() {
     MemFileName = a.value;
     MemLastDir = folderOf(a.value);
 
-    QFile f(q(MemFileName));
-    if (!f.open(QIODevice::ReadOnly)) {
+    // Only a regular file: a named pipe would hold the program until someone writes to it.
+    const int fd = openRegularFile(MemFileName, O_RDONLY);
+    QFile f;
+    if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0) ::close(fd);
         dialogs::errorBoxCancel(MemFileName + " konnte nicht geöffnet werden.");
         return;
     }

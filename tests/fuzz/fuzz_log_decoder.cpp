@@ -216,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeView& loadedView = freshView(1);
     const std::int32_t used = live->BytesUsed.load();
     if (viaFile) {
-        FUZZ_CHECK(writeBinaryLog(path, *live) == LogWriteResult::Ok);
+        FUZZ_CHECK(writeBinaryLog(path, *live) == SaveResult::Ok);
         load(path, *loaded, loadedView);
     } else {
         std::copy_n(live->CaptureBuffer.get(), used, loaded->CaptureBuffer.get());

@@ -276,6 +276,28 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
             EXPECT_TRUE(w->DocFlags & DocProjectModified);
         }
 
+        // A folder or a link (to the file itself) at the backup name, or an older backup when the
+        // file itself is gone: none of them is moved, removed or put in the file's place.
+        for (const fs::file_type at :
+             {fs::file_type::directory, fs::file_type::symlink, fs::file_type::regular}) {
+            const bool stale = at == fs::file_type::regular;
+            fs::remove_all(backup);
+            if (stale) fs::rename(path, backup);
+            if (at == fs::file_type::symlink) fs::create_symlink(path, backup);
+            if (at == fs::file_type::directory) fs::create_directories(backup + "/inhalt");
+            asked.clear();
+            {
+                DiskFull full(300);
+                c.run();
+            }
+            EXPECT_EQ(messageTexts(), c.boxes);
+            EXPECT_EQ(readAll(stale ? backup : path), old) << int(at);
+            EXPECT_EQ(fs::exists(path), !stale);
+            EXPECT_EQ(fs::symlink_status(backup).type(), at);
+            if (stale) fs::rename(backup, path);
+        }
+        fs::remove_all(backup);
+
         // With room again the same command saves the whole file.
         asked.clear();
         c.run();

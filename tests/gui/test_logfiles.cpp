@@ -94,6 +94,25 @@ TEST_F(LogFilesTest, SaveAsAddsTheExtensionAndNamesTheLog) {
     EXPECT_EQ(w->LogPath, dir + "Data/sub/messung.I2P");
 }
 
+TEST_F(LogFilesTest, SaveAsKeepsTheChosenFileWhenADerivedNameWouldBeIt) {
+    offlineStart();
+    record(sample());
+    // The chosen name, and a file of the user's beside it (kept, as the copy is, under another name).
+    for (const auto& [name, beside] :
+         {std::pair<std::string, std::string>{"x.rtf", ""}, {"a.~rtf", "a.rtf"}}) {
+        SCOPED_TRACE(name);
+        if (!beside.empty()) writeFile(dataDir() + beside, "alt");
+        answers = {{dialogs::mrOk, dataDir() + name}};
+        w->miSaveAs->trigger();
+        EXPECT_EQ(readAll(dataDir() + name), bytes(sample()));
+        QStringList heads;
+        for (const QString& f : QDir(q(dataDir())).entryList(QDir::Files))
+            heads += QString::fromLatin1(readAll(dataDir() + s8(f)).left(6));
+        EXPECT_TRUE(heads.contains("{\\rtf1") && (beside.empty() || heads.contains("alt")))
+            << s8(heads.join(' '));
+    }
+}
+
 TEST_F(LogFilesTest, NewAsksAboutAnUnsavedLog) {
     offlineStart();
     record(sample());

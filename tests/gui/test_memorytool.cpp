@@ -1,9 +1,15 @@
 // The memory monitor with the main window, the dialog seam and the simulator on a pty.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QClipboard>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <atomic>
+#include <thread>
 
 #include "binzieldlg.h"
 #include "fortschritt.h"
@@ -608,10 +614,24 @@ TEST_F(MemoryToolTest, FilesThroughTheTransferDialog) {
     asked.clear();
     m->TB_ReadFileClick();  // the file dialog cancelled
     EXPECT_EQ(m->MemFileName, dir + "short.bin");
-    answers.push_back({dialogs::mrOk, dir + "missing.bin"});
-    m->TB_ReadFileClick();
-    ASSERT_EQ(messages().size(), 1u);
-    EXPECT_EQ(messages().back().text, dir + "missing.bin konnte nicht geöffnet werden.");
+    // A named pipe is refused at once, as a missing file is; a reader blocked on it would be let go
+    // by the watchdog (its open succeeds only while a reader waits) and meet the cancelled dialog.
+    const std::string pipe = dir + "pipe.bin";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (; !done; std::this_thread::sleep_for(std::chrono::milliseconds(5)))
+            if (const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+    });
+    answerTransfer(false);
+    for (const std::string& name : {dir + "missing.bin", pipe}) {
+        answers.push_back({dialogs::mrOk, name});
+        m->TB_ReadFileClick();
+        EXPECT_EQ(messages().empty() ? "" : messages().back().text, name + " konnte nicht geöffnet werden.");
+    }
+    done = true;
+    watchdog.join();
+    timers.back()->stop();
     answers.push_back({dialogs::mrOk, dir + "nofolder/x.bin"});
     m->TB_WriteFileClick();
     EXPECT_EQ(messages().back().text, "Binärdatei konnte nicht geöffnet werden");
