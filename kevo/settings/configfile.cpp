@@ -178,26 +178,11 @@ struct KeyCounter {
     const ini::IniFile& f;
     int found = 0;
     void key(const char* sec, const char* key) { found += f.valueExists(sec, key) ? 1 : 0; }
-    template <class T, class D>
-    void text(const char* sec, const char* k, T&, D) {
-        key(sec, k);
-    }
-    template <class T, class D>
-    void integer(const char* sec, const char* k, T&, D) {
-        key(sec, k);
-    }
-    template <class T, class D>
-    void style(const char* sec, const char* k, T&, D) {
-        key(sec, k);
-    }
-    template <class T, class D>
-    void color(const char* sec, const char* k, T&, D) {
-        key(sec, k);
-    }
-    template <class T>
-    void binary(const char* sec, const char* k, T&) {
-        key(sec, k);
-    }
+    void text(const char* sec, const char* k, std::string&, const char*) { key(sec, k); }
+    void integer(const char* sec, const char* k, std::int32_t&, std::int32_t) { key(sec, k); }
+    void style(const char* sec, const char* k, std::int8_t&, std::int32_t) { key(sec, k); }
+    void color(const char* sec, const char* k, COLORREF&, std::int32_t) { key(sec, k); }
+    void binary(const char* sec, const char* k, std::array<std::uint8_t, 16>&) { key(sec, k); }
 };
 
 struct ToolKeys {
