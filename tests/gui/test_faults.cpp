@@ -351,6 +351,7 @@ TEST_F(FaultTest, FailedSaveAsKeepsTheProjectAndOpenAsksOnlyForChanges) {
         std::optional<DiskFull> disk;
         std::optional<kevosupport::DeviceAccessDenied> readOnly;
         full ? void(disk.emplace(300)) : void(readOnly.emplace(folder, 0555));
+        w->ProjectPath = folder + "p.kvo";  // the New below went to the default project
         w->DocFlags = 0;
         asked.clear();
         answers = {{dialogs::mrOk, folder + "q.kvo"}};
@@ -368,6 +369,11 @@ TEST_F(FaultTest, FailedSaveAsKeepsTheProjectAndOpenAsksOnlyForChanges) {
             EXPECT_EQ(asked.at(0).text, kProjectFailed);
             EXPECT_EQ(asked.at(1).kind, modified ? dialogs::Kind::Message : dialogs::Kind::OpenFile);
         }
+        // New over q keeps q's file and logs when its own file cannot be written.
+        w->DocFlags = 0;
+        answers = {{dialogs::mrOk, "q"}, {dialogs::mrYes, {}}};
+        w->miNewProjektClick();
+        EXPECT_TRUE(readAll(folder + "q.kvo") == "x" && fs::exists(folder + "q/old.i2p"));
     }
 }
 
