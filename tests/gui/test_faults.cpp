@@ -18,6 +18,7 @@
 #include "memorylogic.h"
 #include "memorytool.h"
 #include "numbertext.h"
+#include "projekte.h"
 #include "tools_fixture.h"
 
 KEVO_TEST_APPLICATION(KevoApplication);
@@ -371,8 +372,11 @@ TEST_F(FaultTest, FailedSaveAsKeepsTheProjectAndOpenAsksOnlyForChanges) {
         }
         // New over q keeps q's file and logs when its own file cannot be written.
         w->DocFlags = 0;
-        answers = {{dialogs::mrOk, "q"}, {dialogs::mrYes, {}}};
+        asked.clear();
+        answers = {{dialogs::mrCancel, {}}, {dialogs::mrOk, "q"}, {dialogs::mrYes, {}}};
         w->miNewProjektClick();
+        EXPECT_EQ(messageTexts(),
+                  (std::vector<std::string>{kProjectFailed, ProjectExistsQuestion, kProjectFailed}));
         EXPECT_TRUE(readAll(folder + "q.kvo") == "x" && fs::exists(folder + "q/old.i2p"));
     }
 }
