@@ -254,8 +254,8 @@ void TF_IIcCtrl::miSaveProjAsClick() {
     }
     // Every project file gets the project extension: beside a file "a.v2" no log folder
     // "a.v2/" could exist, and Open would not list it.
-    std::string path = a.value;
-    if (!endsWithProjectExt(fileNameOf(path))) path += ".kvo";
+    const bool asked = endsWithProjectExt(fileNameOf(a.value));  // the dialog asked about this name
+    const std::string path = asked ? a.value : a.value + ".kvo";
     const std::string fileName = fileNameOf(path);
     const std::string name = logFolderNameOf(fileName);
     // In the project directory a project keeps its logs in a folder of its own name; a file
@@ -263,7 +263,7 @@ void TF_IIcCtrl::miSaveProjAsClick() {
     // keep them in the file's directory itself, which is neither emptied nor created.
     const bool ownFolder = directoryOf(path) == ProjectDir && isPlainProjectName(name);
     const std::string dataDir = directoryOf(path) + (ownFolder ? name + "/" : std::string());
-    const bool replacing = exists(path);  // the file dialog asked before overwriting it
+    const bool replacing = asked && exists(path);  // only a file the user was asked about
 
     // The new file first: a project whose file cannot be written keeps its name, its log
     // folder and its changes, and no folder is emptied or created for it.

@@ -249,7 +249,7 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     writeFile(data + "gamma/old.i2p", "x");
     writeFile(data + "gamma.kvo", "x");
     w->DocFlags |= DocLogModified;
-    answers = {{mrOk, data + "gamma"}};
+    answers = {{mrOk, data + "gamma.kvo"}};
     w->miSaveProjAs->trigger();
     EXPECT_EQ(w->ProjectPath, data + "gamma.kvo");
     EXPECT_FALSE(exists(data + "gamma/old.i2p"));
@@ -261,14 +261,14 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
 TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
     start();
     newProject("own");
-    // Projects v1, a, A (also as A.KVO) and own; nameless project files; a user's folder with
-    // no project; a folder elsewhere; the program folder above.
-    const std::vector<std::string> files = {
-        "keep.txt",         "Data/v1.kvo",           "Data/v1/old.i2p",
-        "Data/a.kvo",       "Data/a/old.i2p",        "Data/A.kvo",
-        "Data/A.KVO",       "Data/A/old.i2p",        "Data/.kvo",
-        "Data/..kvo",       "Data/...kvo",           "Data/own.kvo",
-        "Data/own/old.i2p", "Data/Briefe/brief.odt", "elsewhere/mine.i2p"};
+    // Projects v1, a, A (also as A.KVO), own and a.v2; nameless project files; a user's folder
+    // with no project; a folder elsewhere; the program folder above.
+    const std::vector<std::string> files = {"keep.txt",         "Data/v1.kvo",           "Data/v1/old.i2p",
+                                            "Data/a.kvo",       "Data/a/old.i2p",        "Data/A.kvo",
+                                            "Data/A.KVO",       "Data/A/old.i2p",        "Data/.kvo",
+                                            "Data/..kvo",       "Data/...kvo",           "Data/own.kvo",
+                                            "Data/own/old.i2p", "Data/Briefe/brief.odt", "elsewhere/mine.i2p",
+                                            "Data/a.v2.kvo",    "Data/a.v2/old.i2p"};
     const struct {
         const char *chosen, *folder, *gone;  // the folder used; a file deleted
     } rows[] = {{"Data/v1.2.kvo", "Data/v1.2/", ""},
