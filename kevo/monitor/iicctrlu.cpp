@@ -153,7 +153,7 @@ void TF_IIcCtrl::FormShow() {
     // 6.-8. The current project.
     LoadProjectFile(startProject, *this);
     DocFlags = DocStarting;
-    if (ProjectSettings.DataDir.empty()) ProjectSettings.DataDir = ProjectDir;
+    ProjectSettings.DataDir = dataFolderOf(ProjectSettings.DataDir, ProjectDir);
 
     // 9. The adapter.
     OfflineMode = false;

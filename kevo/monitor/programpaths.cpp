@@ -30,6 +30,10 @@ std::string fileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string dataFolderOf(const std::string& dataDir, const std::string& projectDir) {
+    return dataDir.empty() ? projectDir : withSlash(dataDir);
+}
+
 std::string userDataDirectoryOf(const std::string& xdgDataHome, const std::string& home) {
     const std::string data = xdgDataHome.empty() ? withSlash(home) + ".local/share" : xdgDataHome;
     return withSlash(withSlash(data) + "kevo");

@@ -10,6 +10,9 @@
 std::string withSlash(std::string dir);
 // The file name part of a path (after the last "/").
 std::string fileNameOf(const std::string& path);
+// The log folder a project names: its data folder with a trailing "/" (a file may store it
+// without one), or projectDir when it names none.
+std::string dataFolderOf(const std::string& dataDir, const std::string& projectDir);
 
 // The folder of an installed program's data: $XDG_DATA_HOME/kevo/, by default
 // <home>/.local/share/kevo/.

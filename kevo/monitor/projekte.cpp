@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 
@@ -15,6 +16,7 @@
 #include "iicctrlu.h"
 #include "logfiles.h"
 #include "numbertext.h"
+#include "programpaths.h"
 #include "projectsettings.h"
 
 const char* const SaveChangesQuestion = "Änderungen nicht gespeichert!  Dateien speichern?";
@@ -65,29 +67,68 @@ bool askSaveChanges(TF_IIcCtrl& w) {
 
 // A loaded project without a log folder saves its logs in the project directory.
 void defaultDataDir(const TF_IIcCtrl& w) {
-    if (ProjectSettings.DataDir.empty()) ProjectSettings.DataDir = w.ProjectDir;
+    ProjectSettings.DataDir = dataFolderOf(ProjectSettings.DataDir, w.ProjectDir);
 }
 
-void disableSaveProject(TF_IIcCtrl& w) {
-    w.miSaveProj->setEnabled(false);
-    w.TB_SaveProj->setEnabled(false);
+void enableSaveProject(TF_IIcCtrl& w, bool enabled) {
+    w.miSaveProj->setEnabled(enabled);
+    w.TB_SaveProj->setEnabled(enabled);
 }
 
 }  // namespace
 
 // --- Folder rules ---
 
-int emptyLogFolder(const std::string& dir) {
-    if (!isRealFolder(dir)) return 0;
-    std::string base = dir;
-    if (base.back() != '/') base += '/';
+namespace {
+
+bool endsWithProjectExt(const std::string& fileName) {
+    static const char ext[] = ".kvo";
+    const std::size_t n = sizeof ext - 1;
+    if (fileName.size() < n) return false;
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(fileName[fileName.size() - n + i])) != ext[i])
+            return false;
+    return true;
+}
+
+// Another project file than `replaced` in projectDir keeps its logs in the folder `name`.
+// A folder that cannot be listed counts as held.
+bool heldByAnotherProject(const std::string& projectDir, const std::string& name,
+                          const std::string& replaced) {
+    DIR* d = ::opendir(projectDir.c_str());
+    if (!d) return true;
+    bool held = false;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string file = e->d_name;
+        if (file != replaced && endsWithProjectExt(file) && logFolderNameOf(file) == name) held = true;
+    }
+    ::closedir(d);
+    return held;
+}
+
+}  // namespace
+
+bool isPlainProjectName(const std::string& name) {
+    return !name.empty() && name[0] != '.' && name.find('/') == std::string::npos;
+}
+
+std::string logFolderNameOf(const std::string& fileName) {
+    return endsWithProjectExt(fileName) ? fileName.substr(0, fileName.size() - 4) : fileName;
+}
+
+int emptyLogFolder(const std::string& projectDir, const std::string& name, const std::string& replaced) {
+    const std::string folder = withSlash(projectDir) + name;
+    if (!isPlainProjectName(name) || !isRealFolder(folder) ||
+        heldByAnotherProject(projectDir, name, replaced))
+        return 0;
+    const std::string base = folder + "/";
     DIR* d = ::opendir(base.c_str());
     if (!d) return 0;
     int deleted = 0;
     while (const dirent* e = ::readdir(d)) {
-        const std::string name = e->d_name;
-        if (name.empty() || name[0] == '.') continue;  // hidden, and "." and ".."
-        const std::string path = base + name;
+        const std::string file = e->d_name;
+        if (file.empty() || file[0] == '.') continue;  // hidden, and "." and ".."
+        const std::string path = base + file;
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         if (!(st.st_mode & S_IWUSR)) continue;  // read-only files are not deleted
@@ -95,12 +136,6 @@ int emptyLogFolder(const std::string& dir) {
     }
     ::closedir(d);
     return deleted;
-}
-
-std::string projectNameOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-    return file.substr(0, file.rfind('.'));
 }
 
 std::string directoryOf(const std::string& path) {
@@ -141,26 +176,30 @@ void TF_IIcCtrl::miNewProjektClick() {
             if (answer == dialogs::mrRetry) continue;
             break;
         }
-        const std::string file = ProjectDir + name + ".kvo";
+        const std::string fileName = name + ".kvo";
+        const std::string file = ProjectDir + fileName;
         const std::string folder = ProjectDir + name + "/";
-        if (exists(file)) {
+        const bool replacing = exists(file);
+        if (replacing) {
             const int answer = dialogs::messageDlgPos(ProjectExistsQuestion, dialogs::MsgType::Warning,
                                                       dialogs::mbYes | dialogs::mbNo | dialogs::mbCancel,
                                                       boxX(), boxY(), dialogs::mrCancel);
             if (answer == dialogs::mrNo) continue;
             if (answer != dialogs::mrYes) break;
-            (void)::unlink(file.c_str());
-            if (isRealFolder(folder)) {
-                emptyLogFolder(folder);
-                (void)::rmdir(folder.c_str());  // fails while anything stayed in it
-            }
         }
+        // The new file first: the replaced one waits as its "~" copy (a fresh file keeps no
+        // key of it) and comes back when the new one cannot be written; its log folder is
+        // emptied only once the new project exists.
+        const std::string backup = BackupName(file, '~');
+        if (replacing) (void)::rename(file.c_str(), backup.c_str());
         const std::string defaults = ProjectSettings.DataDir;
         ProjectSettings.DataDir = folder;
-        makeFolder(folder);
         if (SaveProjectFile(file, *this)) {
-            disableSaveProject(*this);
+            if (replacing) emptyLogFolder(ProjectDir, name, fileName);
+            makeFolder(folder);
+            enableSaveProject(*this, false);
         } else {
+            if (replacing) (void)::rename(backup.c_str(), file.c_str());
             // No project file: stay on the default project rather than name a missing file.
             ProjectPath.clear();
             ProjectSettings.DataDir = defaults;
@@ -171,13 +210,11 @@ void TF_IIcCtrl::miNewProjektClick() {
 }
 
 void TF_IIcCtrl::miOpenProjClick() {
-    if (ProjectSettings.AutoSaveProject != 0) {
-        // A project that could not be saved is not replaced: its changes would be lost.
-        if (!SaveProjectFile(ProjectPath, *this)) return;
+    // A project that could not be saved automatically asks like one without automatic
+    // saving: its changes are lost only when the user says so.
+    if (ProjectSettings.AutoSaveProject != 0 && SaveProjectFile(ProjectPath, *this))
         DocFlags &= ~DocProjectModified;
-    } else if ((DocFlags & DocProjectModified) && !askSaveChanges(*this)) {
-        return;
-    }
+    if ((DocFlags & DocProjectModified) && !askSaveChanges(*this)) return;
     DocFlags = 0;
     dialogs::Request r;
     r.kind = dialogs::Kind::OpenFile;
@@ -191,14 +228,14 @@ void TF_IIcCtrl::miOpenProjClick() {
         defaultDataDir(*this);
     }
     // The log commands stay as they are: the log is kept, and Save of an unsaved log with it.
-    disableSaveProject(*this);
+    enableSaveProject(*this, false);
     UpdateStatus();
 }
 
 void TF_IIcCtrl::miSaveProjClick() {
     if (SaveProjectFile(ProjectPath, *this)) {
         DocFlags &= ~DocProjectModified;
-        disableSaveProject(*this);
+        enableSaveProject(*this, false);
     }
     UpdateStatus();
 }
@@ -215,27 +252,41 @@ void TF_IIcCtrl::miSaveProjAsClick() {
         UpdateStatus();
         return;
     }
+    // Every project file gets the project extension: beside a file "a.v2" no log folder
+    // "a.v2/" could exist, and Open would not list it.
+    const bool asked = endsWithProjectExt(fileNameOf(a.value));  // the dialog asked about this name
+    const std::string path = asked ? a.value : a.value + ".kvo";
+    const std::string fileName = fileNameOf(path);
+    const std::string name = logFolderNameOf(fileName);
+    // In the project directory a project keeps its logs in a folder of its own name; a file
+    // name that gives no plain name (".kvo", "..kvo") and a project in any other directory
+    // keep them in the file's directory itself, which is neither emptied nor created.
+    const bool ownFolder = directoryOf(path) == ProjectDir && isPlainProjectName(name);
+    const std::string dataDir = directoryOf(path) + (ownFolder ? name + "/" : std::string());
+    const bool replacing = asked && exists(path);  // only a file the user was asked about
+
+    // The new file first: a project whose file cannot be written keeps its name, its log
+    // folder and its changes, and no folder is emptied or created for it.
+    const std::string previousPath = ProjectPath;
     const std::string previousDataDir = ProjectSettings.DataDir;
-    ProjectPath = withDefaultExtension(a.value, kProjectExt);
-    std::string dataDir = directoryOf(ProjectPath);
-    const std::string name = projectNameOf(ProjectPath);
-    // In the project directory a project keeps its logs in a folder of its own name. A file
-    // name without a name part (".kvo") gets none: the project directory itself would be
-    // emptied.
-    if (dataDir == ProjectDir && !name.empty()) {
-        dataDir = ProjectDir + name + "/";
-        if (isRealFolder(dataDir)) {
-            // The folder of another project is reused empty; the current project's own
-            // folder (saved under its own name again) keeps its logs.
-            const bool ownLogs = sameFolder(dataDir, previousDataDir) ||
-                                 (!LogPath.empty() && sameFolder(directoryOf(LogPath), dataDir));
-            if (!ownLogs) emptyLogFolder(dataDir);
-        } else {
-            makeFolder(dataDir);
-        }
-    }
     ProjectSettings.DataDir = dataDir;
-    const bool saved = SaveProjectFile(ProjectPath, *this);
+    if (!SaveProjectFile(path, *this)) {
+        ProjectPath = previousPath;
+        ProjectSettings.DataDir = previousDataDir;
+        DocFlags |= DocProjectModified;
+        enableSaveProject(*this, true);
+        UpdateStatus();
+        return;
+    }
+    if (ownFolder) {
+        // Only the folder of the project just replaced is reused empty; the current project
+        // saved under its own name again keeps its logs, and a folder without its project
+        // file is used as it is.
+        const bool ownLogs = sameFolder(dataDir, previousDataDir) ||
+                             (!LogPath.empty() && sameFolder(directoryOf(LogPath), dataDir));
+        if (replacing && !ownLogs) emptyLogFolder(ProjectDir, name, fileName);
+        makeFolder(dataDir);
+    }
     LogPath.clear();
     const CaptureStore* store = captureStore();
     if (ProjectSettings.LogAutoSave != 0 && store && store->BytesUsed.load() != 0) {
@@ -248,9 +299,7 @@ void TF_IIcCtrl::miSaveProjAsClick() {
             DocFlags |= DocLogModified;
         }
     }
-    if (saved) {
-        DocFlags &= ~DocProjectModified;
-        disableSaveProject(*this);
-    }
+    DocFlags &= ~DocProjectModified;
+    enableSaveProject(*this, false);
     UpdateStatus();
 }

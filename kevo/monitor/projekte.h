@@ -11,16 +11,23 @@ extern const char* const SaveChangesQuestion;  // "Änderungen nicht gespeichert
 extern const char* const InvalidProjectNameText;
 extern const char* const ProjectExistsQuestion;
 
-// Empties a log folder the way the project commands do: deletes every plain file directly
-// inside dir that a "*.*" search without special attributes would find. Hidden files (names
-// beginning with "."), read-only files, sub-folders and symbolic links stay. A dir that is
-// itself a symbolic link, or no folder at all, is left alone, so nothing outside it is ever
-// touched. Failures are ignored. Returns the number of files deleted.
-int emptyLogFolder(const std::string& dir);
+// The one guard of every command that empties a folder. It empties projectDir + name + "/"
+// only when name is a plain project name, the folder is a real folder (not a symbolic link)
+// and no project file in projectDir other than `replaced` (the file name of the project being
+// replaced) keeps its logs there. Emptying deletes every plain file directly inside the
+// folder that a "*.*" search without special attributes would find: hidden files (names
+// beginning with "."), read-only files, sub-folders and links stay. Failures are ignored.
+// Returns the number of files deleted.
+int emptyLogFolder(const std::string& projectDir, const std::string& name, const std::string& replaced);
 
-// The file name of path without its extension: up to (not including) its last ".", so that
-// "v1.2.kvo" is project "v1.2" as New names it; "" for ".kvo".
-std::string projectNameOf(const std::string& path);
+// A name that stays directly inside the folder it is joined to: not empty, no leading "."
+// (so neither "." nor ".."), no "/".
+bool isPlainProjectName(const std::string& name);
+
+// The name of the log folder that belongs to a project file name: the name without its
+// ".kvo" extension (compared without regard to case), so that "v1.2.kvo" is "v1.2" and
+// "A.KVO" is "A"; "" for ".kvo".
+std::string logFolderNameOf(const std::string& fileName);
 
 // The directory part of path with its trailing "/" ("" for a bare name).
 std::string directoryOf(const std::string& path);

@@ -167,6 +167,18 @@ struct Writer {
     }
 };
 
+// Counts the keys of the record that a file holds.
+struct KeyCounter {
+    const ini::IniFile& f;
+    int found = 0;
+    void key(const char* sec, const char* key) { found += f.valueExists(sec, key) ? 1 : 0; }
+    void text(const char* sec, const char* k, std::string&, const char*) { key(sec, k); }
+    void integer(const char* sec, const char* k, std::int32_t&, std::int32_t) { key(sec, k); }
+    void style(const char* sec, const char* k, std::int8_t&, std::int32_t) { key(sec, k); }
+    void color(const char* sec, const char* k, COLORREF&, std::int32_t) { key(sec, k); }
+    void binary(const char* sec, const char* k, std::array<std::uint8_t, 16>&) { key(sec, k); }
+};
+
 struct ToolKeys {
     Form form;
     const char* x;
@@ -266,16 +278,26 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
     const std::string configPath = host.configPath();
     const std::string path = name.empty() ? configPath : name;
+    const std::string previous = host.projectPath();
     // The "~" copy is a courtesy: its failure does not stop the save.
     if (!path.empty() && fileExists(path)) (void)copyFile(path, BackupName(path, '~'));
     if (!name.empty()) host.setProjectPath(name);
 
     ini::IniFile cfg(configPath);
-    const std::string namedBefore = cfg.readString("Projekt", "Datei", "");
     cfg.writeString("Projekt", "Verzeichnis", host.projectDir());
     cfg.writeString("Projekt", "Datei", host.projectPath());
     cfg.writeString("RAFU", "Port", ProjectSettings.PortName);
     cfg.writeInteger("RAFU", "Baudrate", ProjectSettings.BaudRate);
+    // The configuration file is also the default project: one that holds no settings yet
+    // (written only for a named project so far) gets the built-in ones, so that its reader
+    // never finds it damaged and sets it aside.
+    KeyCounter counter{cfg};
+    TProjectSettings builtIn;
+    visitFields(builtIn, counter);
+    if (!name.empty() && counter.found == 0) {
+        Writer writer{cfg};
+        visitFields(builtIn, writer);
+    }
     if (!cfg.updateFile()) return saveFailed();
 
     ini::IniFile f(path);
@@ -285,10 +307,10 @@ bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
     Writer writer{f};
     visitFields(ProjectSettings, writer);
     if (!f.updateFile()) {
-        // The next start must not look for a project file that was never written: the
-        // configuration file names the project it named before.
-        if (!name.empty() && !fileExists(path)) {
-            cfg.writeString("Projekt", "Datei", namedBefore);
+        // The next start opens the project that was open before, not one that could not be
+        // written (or an older file under its name).
+        if (!name.empty() && name != previous) {
+            cfg.writeString("Projekt", "Datei", previous);
             (void)cfg.updateFile();
         }
         return saveFailed();

@@ -51,5 +51,5 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host);
 
 // Writes name (empty: the configuration file) and the configuration file. On failure shows
 // the error box "Projektdatei konnte nicht geschrieben werden" and returns false; a project
-// file that does not exist after the failure is not named in the configuration file.
+// file other than the host's current one is then not named in the configuration file.
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host);

@@ -14,9 +14,11 @@
 #include "capturestore.h"
 #include "configfile.h"
 #include "docflags.h"
+#include "inifile.h"
 #include "memorylogic.h"
 #include "memorytool.h"
 #include "numbertext.h"
+#include "projekte.h"
 #include "tools_fixture.h"
 
 KEVO_TEST_APPLICATION(KevoApplication);
@@ -357,6 +359,47 @@ TEST_F(FaultTest, ReadOnlyOrDeletedProjectFolder) {
             EXPECT_TRUE(messageTexts().empty());
             EXPECT_TRUE(fs::exists(folder + c.file));
         }
+    }
+}
+
+TEST_F(FaultTest, FailedSaveAsKeepsTheProjectAndOpenAsksOnlyForChanges) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_TRUE(SaveProjectFile(w->ProjectPath, *w));
+    ProjectSettings.AutoSaveProject = 1;
+    fs::create_directories(folder + "q");
+    writeFile(folder + "q/old.i2p", "x");  // the logs of project q, which Save as would replace
+    writeFile(folder + "q.kvo", "x");
+    for (bool full : {true, false}) {
+        SCOPED_TRACE(full ? "disk full" : "folder read-only");
+        std::optional<DiskFull> disk;
+        std::optional<kevosupport::DeviceAccessDenied> readOnly;
+        full ? void(disk.emplace(300)) : void(readOnly.emplace(folder, 0555));
+        w->ProjectPath = folder + "p.kvo";  // the New below went to the default project
+        w->DocFlags = 0;
+        asked.clear();
+        answers = {{dialogs::mrOk, folder + "q.kvo"}};
+        w->miSaveProjAsClick();
+        EXPECT_EQ(messageTexts(), std::vector<std::string>{kProjectFailed});
+        EXPECT_EQ(w->ProjectPath + "|" + ProjectSettings.DataDir, folder + "p.kvo|" + folder);
+        EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "", dir + "kevo.cfg"), folder + "p.kvo");
+        EXPECT_TRUE(fs::exists(folder + "q/old.i2p") && w->miSaveProj->isEnabled());
+        EXPECT_EQ(panel(4), " Projekt: *[p.kvo]");
+        // Open goes on after the box, or asks (Cancel ends Open) when the project holds changes.
+        for (bool modified : {false, true}) {
+            w->DocFlags = modified ? DocProjectModified : 0;
+            asked.clear();
+            w->miOpenProjClick();
+            EXPECT_EQ(asked.at(0).text, kProjectFailed);
+            EXPECT_EQ(asked.at(1).kind, modified ? dialogs::Kind::Message : dialogs::Kind::OpenFile);
+        }
+        // New over q keeps q's file and logs when its own file cannot be written.
+        w->DocFlags = 0;
+        asked.clear();
+        answers = {{dialogs::mrCancel, {}}, {dialogs::mrOk, "q"}, {dialogs::mrYes, {}}};
+        w->miNewProjektClick();
+        EXPECT_EQ(messageTexts(),
+                  (std::vector<std::string>{kProjectFailed, ProjectExistsQuestion, kProjectFailed}));
+        EXPECT_TRUE(readAll(folder + "q.kvo") == "x" && fs::exists(folder + "q/old.i2p"));
     }
 }
 

@@ -128,7 +128,7 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
 
     // A log folder that is a link to a folder is never followed, with or without its slash.
     ASSERT_EQ(::symlink((dir + "outside").c_str(), (data + "linked").c_str()), 0);
-    for (const std::string& p : {data + "linked", data + "linked/"}) EXPECT_EQ(emptyLogFolder(p), 0) << p;
+    for (const char* n : {"linked", "linked/"}) EXPECT_EQ(emptyLogFolder(data, n, "x.kvo"), 0) << n;
     EXPECT_TRUE(exists(dir + "outside/keep"));
 }
 
@@ -208,22 +208,28 @@ TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     EXPECT_EQ(ProjectSettings.MasterClockHz, 400000);
     EXPECT_TRUE(waitFor([&] { return panel(4) == " Projekt: *[one.kvo]" && w->miSaveProj->isEnabled(); }));
 
-    // Automatic saving that fails keeps the project and its changes: Open ends there.
+    // Automatic saving that fails asks about the changes; Cancel keeps the project.
     ProjectSettings.AutoSaveProject = 1;
     w->ProjectPath = dir + "gone/one.kvo";
     asked.clear();
     w->miOpenProj->trigger();
-    ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0].text, "Projektdatei konnte nicht geschrieben werden");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1].text, SaveChangesQuestion);
     EXPECT_TRUE(w->DocFlags & DocProjectModified);
 
-    // A project file that names no log folder logs into the project directory.
+    // A project file that names no log folder logs into the project directory; one whose
+    // folder lacks its trailing "/" into that folder.
     ProjectSettings.AutoSaveProject = 0;
     w->DocFlags = 0;
     ASSERT_TRUE(ini::WritePrivateProfileString("Config", "Datenverzeichnis", "", data + "one.kvo"));
     answers = {{mrOk, data + "one.kvo"}};
     w->miOpenProj->trigger();
     EXPECT_EQ(ProjectSettings.DataDir, data);
+    ASSERT_TRUE(
+        ini::WritePrivateProfileString("Config", "Datenverzeichnis", data + "logs", data + "one.kvo"));
+    answers = {{mrOk, data + "one.kvo"}};
+    w->miOpenProj->trigger();
+    EXPECT_EQ(ProjectSettings.DataDir, data + "logs/");
 }
 
 TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
@@ -231,50 +237,62 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     newProject("own");
     record();
     ProjectSettings.LogAutoSave = 1;
-    // Under its own name the project's folder keeps its logs.
-    writeFile(data + "own/keep.i2p", "x");
     asked.clear();
     answers = {{mrOk, data + "own.kvo"}};
     w->miSaveProjAs->trigger();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].filter, "Parvelo/Analyzer-Projekt|*.kvo");
     EXPECT_EQ(asked[0].value, data + "own.kvo");
-    EXPECT_TRUE(exists(data + "own/keep.i2p"));
 
-    // Another project's folder is emptied and reused; the log goes into it.
+    // The folder of the project replaced is emptied and reused; the log goes into it.
     QDir().mkpath(q(data + "gamma"));
     writeFile(data + "gamma/old.i2p", "x");
-    writeFile(data + "other.kvo", "x");
+    writeFile(data + "gamma.kvo", "x");
     w->DocFlags |= DocLogModified;
-    answers = {{mrOk, data + "gamma"}};
+    answers = {{mrOk, data + "gamma.kvo"}};
     w->miSaveProjAs->trigger();
     EXPECT_EQ(w->ProjectPath, data + "gamma.kvo");
     EXPECT_FALSE(exists(data + "gamma/old.i2p"));
     EXPECT_EQ(readAll(data + "gamma/I2CWatch.i2p").size(), 10);
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
+}
 
-    // A name with more dots: the log folder is the name without its extension, as New makes
-    // it, never the folder of project "v1".
-    QDir().mkpath(q(data + "v1"));
-    writeFile(data + "v1/I2CWatch.i2p", "x");
-    answers = {{mrOk, data + "v1.2.kvo"}};
-    w->miSaveProjAs->trigger();
-    EXPECT_EQ(ProjectSettings.DataDir, data + "v1.2/");
-    EXPECT_EQ(readAll(data + "v1/I2CWatch.i2p"), "x");
-    EXPECT_TRUE(exists(data + "v1.2/I2CWatch.i2p"));
-
-    // A nameless ".kvo" empties nothing; another directory is the log folder itself.
-    answers = {{mrOk, data + ".kvo"}};
-    w->miSaveProjAs->trigger();
-    EXPECT_TRUE(exists(data + "other.kvo"));
-    QDir().mkpath(q(dir + "elsewhere"));
-    writeFile(dir + "elsewhere/mine.i2p", "x");
-    answers = {{mrOk, dir + "elsewhere/p.kvo"}};
-    w->miSaveProjAs->trigger();
-    EXPECT_EQ(ProjectSettings.DataDir, dir + "elsewhere/");
-    EXPECT_TRUE(exists(dir + "elsewhere/mine.i2p") && exists(dir + "elsewhere/I2CWatch.i2p"));
-    EXPECT_FALSE(exists(dir + "elsewhere/p"));
+TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
+    start();
+    newProject("own");
+    // Projects v1, a, A (also as A.KVO), own and a.v2; nameless project files; a user's folder
+    // with no project; a folder elsewhere; the program folder above.
+    const std::vector<std::string> files = {"keep.txt",         "Data/v1.kvo",           "Data/v1/old.i2p",
+                                            "Data/a.kvo",       "Data/a/old.i2p",        "Data/A.kvo",
+                                            "Data/A.KVO",       "Data/A/old.i2p",        "Data/.kvo",
+                                            "Data/..kvo",       "Data/...kvo",           "Data/own.kvo",
+                                            "Data/own/old.i2p", "Data/Briefe/brief.odt", "elsewhere/mine.i2p",
+                                            "Data/a.v2.kvo",    "Data/a.v2/old.i2p"};
+    const struct {
+        const char *chosen, *folder, *gone;  // the folder used; a file deleted
+    } rows[] = {{"Data/v1.2.kvo", "Data/v1.2/", ""},
+                {"Data/a.v2", "Data/a.v2/", ""},
+                {"Data/x..kvo", "Data/x./", ""},
+                {"Data/.kvo", "Data/", ""},
+                {"Data/..kvo", "Data/", ""},
+                {"Data/...kvo", "Data/", ""},
+                {"Data/A.KVO", "Data/A/", ""},
+                {"elsewhere/p.kvo", "elsewhere/", ""},
+                {"Data/own.kvo", "Data/own/", ""},
+                {"Data/Briefe.kvo", "Data/Briefe/", ""},
+                {"Data/v1.kvo", "Data/v1/", "Data/v1/old.i2p"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.chosen);
+        for (const std::string& f : files) QDir().mkpath(q(directoryOf(dir + f))), writeFile(dir + f, "x");
+        w->ProjectPath = data + "own.kvo";
+        ProjectSettings.DataDir = data + "own/";
+        answers = {{mrOk, dir + r.chosen}};
+        w->miSaveProjAs->trigger();
+        EXPECT_EQ(ProjectSettings.DataDir, dir + r.folder);
+        EXPECT_TRUE(QFileInfo(q(dir + r.folder)).isDir());
+        for (const std::string& f : files) EXPECT_EQ(exists(dir + f), f != r.gone) << f;
+    }
 }
 
 }  // namespace

@@ -162,8 +162,9 @@ TEST_F(ConfigFile, SaveAndLoadRoundTripWithFileLayout) {
     EXPECT_EQ(host.project, a);
 
     const std::string cfg = readBytes(host.cfg);
-    EXPECT_EQ(cfg, "[Projekt]\r\nVerzeichnis=" + host.dir + "\r\nDatei=" + a +
-                       "\r\n\r\n[RAFU]\r\nPort=COM4\r\nBaudrate=921600\r\n");
+    EXPECT_EQ(cfg.substr(0, cfg.find("[Config]")),
+              "[Projekt]\r\nVerzeichnis=" + host.dir + "\r\nDatei=" + a +
+                  "\r\n\r\n[RAFU]\r\nPort=COM4\r\nBaudrate=921600\r\n\r\n");
     const std::string text = readBytes(a);
     std::size_t last = 0;
     for (const char* sec : {"[Forms]", "[Version]", "[Config]", "[Probe]", "[Analyzer]", "[Monitor]",
@@ -188,6 +189,11 @@ TEST_F(ConfigFile, SaveAndLoadRoundTripWithFileLayout) {
     TProjectSettings expected = saved;
     expected.PortName = "COM9";
     expected.BaudRate = 0;
+    EXPECT_TRUE(sameSettings(ProjectSettings, expected));
+    LoadProjectFile("", host);  // the configuration written beside it holds the built-in values
+    EXPECT_FALSE(fs::exists(file("kevo.!cfg")));
+    expected = TProjectSettings();
+    expected.PortName = "COM9";
     EXPECT_TRUE(sameSettings(ProjectSettings, expected));
 }
 
@@ -450,6 +456,7 @@ TEST_F(ConfigFile, ReadOnlyProjectFolderOrFileShowsTheErrorBox) {
     const std::string a = project("a.kvo");
     writeBytes(a, kRequired);
     writeBytes(project("a.~kvo"), "alt");
+    host.project = a;
     ::chmod((root / "Data").c_str(), 0555);
     const bool ok = SaveProjectFile(a, host);
     ::chmod((root / "Data").c_str(), 0755);
@@ -471,6 +478,8 @@ TEST_F(ConfigFile, ReadOnlyProjectFolderOrFileShowsTheErrorBox) {
 TEST_F(ConfigFile, FailedWriteKeepsOldFileAndTilde) {
     const std::string a = project("a.kvo");
     writeBytes(a, kRequired);
+    writeBytes(host.cfg, kRequired);  // a configuration that fits, for the project to fail
+    host.project = a;
     // A full disk: no file may grow beyond 300 bytes while saving.
     struct sigaction ignore {
     }, old{};
