@@ -140,11 +140,24 @@ TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
     EXPECT_EQ(s8(m->SG_MemDump->EditorText()), "7E");
     key(Qt::Key_Return);
     EXPECT_EQ(cell(3, 2), " 7E");
+    EXPECT_EQ(m->SG_MemDump->Cells(17, 2).at(3), QChar('~'));
     EXPECT_EQ(sim->memory(0xA0)[0x12], 0x7E);
     EXPECT_EQ(m->MemState[0x12], MemRead);  // written: changed bit cleared
     key(Qt::Key_Return);                    // editor on the unchanged cell
     key(Qt::Key_Return);
     EXPECT_EQ(bus('W'), (std::vector<std::string>{",W1,A0S12,7E", ",W1,A0S12,7E"}));
+    // A command that uses or replaces the image takes the cell being typed in first.
+    answers.push_back({dialogs::mrOk, dir + "typed.bin"});
+    const std::pair<QAction*, uint8_t> typedFirst[] = {
+        {m->TB_WriteDevice, 0xE1}, {m->TB_WriteFile, 0xE2}, {m->TB_ReadDevice, 0xE3}};
+    for (const auto& [command, typed] : typedFirst) {
+        at(1, 2);
+        type(QString::number(typed, 16));
+        command->trigger();
+        EXPECT_EQ(sim->memory(0xA0)[0x10], typed) << s8(command->objectName());
+        EXPECT_EQ(m->MemData[0x10], typed);
+    }
+    EXPECT_EQ(readAll(dir + "typed.bin").at(0x10), char(0xE2));
 
     // Every byte changed, written page by page.
     for (int i = 0; i < 256; ++i) {
@@ -171,6 +184,9 @@ TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
     m->TB_WriteAll->setChecked(true);
     m->TB_WriteDevice->trigger();
     EXPECT_EQ(bus('W').size(), 32u);
+    ProjectSettings.MemBytes = 128;  // set meanwhile: the write moves as many bytes, not the buffer's
+    m->TB_WriteDevice->trigger();
+    EXPECT_EQ(bus('W').size(), 32u + 16u);
 }
 
 // The two check buttons on every input path: what the commands then do. "Write all" writes
@@ -242,11 +258,48 @@ TEST_F(MemoryToolTest, BlockBitsOf24C16AndScrolling) {
     EXPECT_EQ(m->MemTopOffset, 0x130);
     EXPECT_EQ(m->SG_MemDump->Col(), 1);
     EXPECT_EQ(m->SG_MemDump->Row(), 16);
+    // A wheel turn over the bar while typing: the typed byte is committed where it was typed.
+    at(3, 2);
+    type("12");
+    QWheelEvent wheel({5, 50}, {5, 50}, {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m->SB_DeviceMon, &wheel);
+    EXPECT_GT(m->MemTopOffset, 0x120);
+    EXPECT_EQ(m->MemData[0x132], 0x12);
+    // Keys that jump stay on the page's bytes; no key path makes Qt complain.
+    static QStringList warnings;
+    qInstallMessageHandler([](QtMsgType t, const QMessageLogContext&, const QString& s) {
+        if (t != QtDebugMsg) warnings << s;
+    });
+    const struct {
+        const char* typed;
+        Qt::Key key;
+        Qt::KeyboardModifiers mods;
+        int col, row, toCol, toRow;
+    } jumps[] = {
+        {"", Qt::Key_Home, {}, 9, 9, 1, 9},
+        {"", Qt::Key_PageUp, {}, 9, 9, 9, 1},
+        {"", Qt::Key_End, Qt::ControlModifier, 16, 16, 16, 16},
+        {"", Qt::Key_Tab, {}, 3, 5, 4, 5},
+        {"1", Qt::Key_Tab, {}, 16, 5, 1, 6},
+    };
+    for (const auto& j : jumps) {
+        const int top = m->MemTopOffset;
+        at(j.col, j.row);
+        type(j.typed);
+        QTest::keyClick(QApplication::focusWidget(), j.key, j.mods);
+        EXPECT_EQ(std::make_pair(m->SG_MemDump->Col(), m->SG_MemDump->Row()),
+                  std::make_pair(j.toCol, j.toRow));
+        EXPECT_EQ(m->MemTopOffset, top);
+    }
+    qInstallMessageHandler(nullptr);
+    EXPECT_TRUE(warnings.isEmpty()) << s8(warnings.join('\n'));
     m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
     at(16, 16);
     key(Qt::Key_Tab);
     EXPECT_EQ(m->MemTopOffset, 0x700);
     EXPECT_EQ(m->SG_MemDump->Col(), 16);
+    ASSERT_NO_FATAL_FAILURE(reshow(2048));
+    EXPECT_EQ(m->MemTopOffset, 0);  // every show starts at the first page
 }
 
 TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
@@ -320,6 +373,12 @@ TEST_F(MemoryToolTest, DeviceFailureMessages) {
     EXPECT_EQ(msgs[0].y, m->y() + 150);
     EXPECT_EQ(m->MemData, before);
     EXPECT_EQ(m->MemState[0], MemNeverRead);
+    m->TB_WrDevOnline->setChecked(true);  // a failed online write keeps the changed mark
+    at(1, 1);
+    type("5");
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemState[0], MemChanged);
+    m->TB_WrDevOnline->setChecked(false);
     asked.clear();
     m->TB_WriteAll->setChecked(true);
     m->TB_WriteDevice->trigger();
@@ -434,6 +493,10 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     key(Qt::Key_Escape);
     EXPECT_EQ(cell(1, 6), " 42");
     EXPECT_EQ(m->MemState[0x50], MemMissing);
+    at(2, 6);
+    type("9");
+    key(Qt::Key_Escape);
+    EXPECT_EQ(cell(2, 6), " ..");
     // Leaving a " //" cell commits nothing and raises nothing.
     m->ShowMemoryPage();
     key(Qt::Key_Return);
@@ -456,6 +519,12 @@ TEST_F(MemoryToolTest, GridEditingRules) {
         {"click on the fixed row", 5, 2, [&] { click(5, 0); }},
         {"click on the fixed column", 6, 2, [&] { click(0, 2); }},
         {"Tab past the capacity", 16, 8, [this] { key(Qt::Key_Tab); }},
+        {"another window, then Up in row 1", 3, 1,
+         [this] {
+             activate(w);
+             activate(m);
+             key(Qt::Key_Up);
+         }},
     };
     for (const auto& r : refused) {
         SCOPED_TRACE(r.move);
@@ -691,7 +760,9 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     ASSERT_NO_FATAL_FAILURE(start(256, 0, 8, false));
     ProjectSettings.ProbeMaster = 1;  // the tools stay open after the settings command
     sim->addDevice(0xA2, {rafusim::DeviceKind::Ram, 512, 1, 1, 0x00});
+    sim->addDevice(0xA4, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});
     sim->setMemory(0xA0, 0, {16});
+    sim->setMemory(0xA0, 0x11, {0xA1});
     m->TB_ReadDevice->trigger();
     m->TB_WrDevOnline->setChecked(true);
     at(1, 1);
@@ -710,22 +781,22 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     });
     w->miSetupClick();
     ASSERT_EQ(settingsRuns, 1);
-    EXPECT_EQ(cell(1, 1), " 10");
-    EXPECT_EQ(m->MemData[1], 20);  // the typed byte kept, taken in the base it was typed in
-    EXPECT_EQ(cell(2, 1), " 14");
+    // The typed byte went to the device and in the base it was typed for.
+    EXPECT_EQ(bus('W').back(), ",W1,A0S01,14");
     EXPECT_EQ(cell(16, 0), "  F");
     EXPECT_EQ(cell(0, 2), "   10");
     EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA2");
     EXPECT_EQ(s8(m->panelText(1)), " Speicher: 512 Byte");
     EXPECT_EQ(s8(m->panelText(2)), " keine SchreibPage");
     EXPECT_EQ(s8(m->panelText(3)), " Darstellung: Hexadezimal");
-    ASSERT_EQ(m->capacity(), 512);  // the image kept, the new bytes never read
-    EXPECT_EQ(m->MemState[0], MemRead);
-    EXPECT_EQ(m->MemState[511], MemNeverRead);
+    ASSERT_EQ(m->capacity(), 512);  // nothing of the image was read from the new device
+    EXPECT_EQ(m->MemState, std::vector<uint8_t>(512, MemNeverRead));
     m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
     EXPECT_EQ(cell(0, 16), "  1F0");
     m->SB_DeviceMon->setValue(0);
     // Leaving the grid reads the unedited cell in the base it is drawn in.
+    m->MemData[0] = 16, m->MemState[0] = MemRead;
+    m->ShowMemoryPage();
     ASSERT_NO_FATAL_FAILURE(at(1, 1));
     m->SB_DeviceMon->setFocus();
     EXPECT_EQ(m->MemState[0], MemRead);
@@ -737,6 +808,16 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     m->SB_DeviceMon->setFocus();
     EXPECT_EQ(m->MemState[0], MemRead);
     EXPECT_EQ(m->MemData[0], 16);
+    // An EEPROM at 0xA4 and one byte edited: the write sends nothing of what 0xA2 held.
+    answerSettings(true, [] {
+        F_Einstellungen->WorkingSettings.MemDevAddr = 0xA4, F_Einstellungen->WorkingSettings.MemType = 0;
+    });
+    w->miSetupClick();
+    m->TB_WrDevOnline->setChecked(false);
+    at(1, 2);
+    type("85");  // decimal, as the record says meanwhile
+    m->TB_WriteDevice->trigger();
+    EXPECT_EQ(bus('W').back(), ",W8,A4S10,55,FF,FF,FF,FF,FF,FF,FF");
     EXPECT_TRUE(messages().empty());
 }
 
@@ -774,7 +855,17 @@ TEST_F(MemoryToolTest, MenuCommandAndForms) {
     m->TB_ReadDevice->trigger();
     EXPECT_TRUE(bus('R').empty());
     EXPECT_EQ(m->MemState, std::vector<uint8_t>(128, MemNeverRead));
+    m->TB_WriteAll->setChecked(true);  // a write stops alike
+    QMetaObject::invokeMethod(m, &QWidget::close, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m, &QWidget::show, Qt::QueuedConnection);
+    m->TB_WriteDevice->trigger();
+    EXPECT_TRUE(bus('W').empty());
     EXPECT_EQ(LinkOpenCount, links);
+    // The main window's close request during a read waits for the read's end.
+    QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection);
+    m->TB_ReadDevice->trigger();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !w->isVisible(); }));
     EXPECT_TRUE(messages().empty());
 }
 
