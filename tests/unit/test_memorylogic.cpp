@@ -153,8 +153,7 @@ TEST(MemoryLogic, Clear) {
     EXPECT_EQ(data[2], 0xFF);
     EXPECT_EQ(state[2], MemRead | MemChanged);
     EXPECT_EQ(state[3], MemMissing);
-    // Another device: only the changed bytes stay, with nothing but their changed mark.
-    data[0] = 0x12, data[1] = 0x34, state[3] = MemMissing | MemChanged;
+    data[0] = 0x12, data[1] = 0x34, state[3] = MemMissing | MemChanged;  // another device:
     memForgetDevice(data, state, 4);
     EXPECT_EQ(std::vector<std::uint8_t>(state, state + 4), (std::vector<std::uint8_t>{0, 2, 2, 2}));
     EXPECT_EQ(std::vector<std::uint8_t>(data, data + 2), (std::vector<std::uint8_t>{0xFF, 0x34}));
