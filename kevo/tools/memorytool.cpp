@@ -297,7 +297,7 @@ TF_MemoryTool::Device TF_MemoryTool::settingsDevice() {
 void TF_MemoryTool::takeTypedCell(const Device& device) {
     if (!SG_MemDump->InplaceEditor()) return;
     commitCell(device);
-    SG_MemDump->EndEditing();
+    SG_MemDump->endEditing();
 }
 
 void TF_MemoryTool::CommitMemoryCell() {

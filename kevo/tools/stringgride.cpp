@@ -122,11 +122,11 @@ void TStringGridE::setCells(int col, int row, const QString& text) {
 }
 
 void TStringGridE::setColRow(int col, int row) {
-    EndEditing();
+    endEditing();
     setCurrentCell(row, col);
 }
 
-void TStringGridE::EndEditing() {
+void TStringGridE::endEditing() {
     if (!editor_) return;
     QLineEdit* ed = editor_;
     commitData(ed);
@@ -270,7 +270,7 @@ bool TStringGridE::editorKey(QLineEdit* editor, QKeyEvent* e) {
         // The move is asked for while the editor still has the focus, so leaving the cell
         // commits it; then editing ends.
         const QModelIndex target = moveCursor(back ? MovePrevious : MoveNext, e->modifiers());
-        if (ed && ed == editor_) EndEditing();  // the owner may have ended it already
+        if (ed && ed == editor_) endEditing();  // the owner may have ended it already
         if (target.isValid() && target != currentIndex()) setCurrentIndex(target);
         return true;
     }

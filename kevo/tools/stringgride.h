@@ -33,7 +33,7 @@ class TStringGridE : public QTableWidget {
     // Moves the current cell from code (no onSelectCell); ends editing.
     void setColRow(int col, int row);
     // Ends editing where it is: the editor's text goes into its cell, and the editor closes.
-    void EndEditing();
+    void endEditing();
 
     // The in-place editor.
     bool InplaceEditorExists() const { return editorMade_; }
