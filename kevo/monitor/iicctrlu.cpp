@@ -113,6 +113,10 @@ void TF_IIcCtrl::paintEvent(QPaintEvent* e) {
 }
 
 void TF_IIcCtrl::closeEvent(QCloseEvent* e) {
+    if (BlockingRun::closeWaits(this)) {
+        e->ignore();
+        return;
+    }
     bool canClose = true;
     FormCloseQuery(canClose);
     if (!canClose) {

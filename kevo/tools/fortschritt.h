@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QPointer>
 
+#include "kevoapplication.h"
+
 class QProgressBar;
 
 class TF_Fortschritt : public QDialog {
@@ -37,5 +39,6 @@ class ProgressRun {
     void close();
 
   private:
+    BlockingRun blocking_;  // window closes wait for the operation's end
     QPointer<TF_Fortschritt> dialog_;
 };

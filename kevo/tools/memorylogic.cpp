@@ -158,6 +158,17 @@ void memClear(std::uint8_t* data, std::uint8_t* state, int n) {
     }
 }
 
+void memForgetDevice(std::uint8_t* data, std::uint8_t* state, int n) {
+    for (int i = 0; i < n; ++i) {
+        if (state[i] & MemChanged) {
+            state[i] = MemChanged;
+        } else {
+            data[i] = 0xFF;
+            state[i] = MemNeverRead;
+        }
+    }
+}
+
 MemScrollSetup memScrollSetup(std::int32_t bytes) {
     if (bytes >= 256) return {bytes, 256, 256};
     return {256, bytes, bytes};

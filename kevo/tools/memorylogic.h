@@ -82,6 +82,9 @@ bool memCellValue(const std::string& cellText, bool hex, std::int32_t& value);
 
 // Clear: every byte whose data is not 0xFF or whose state is 0 becomes 0xFF and changed.
 void memClear(std::uint8_t* data, std::uint8_t* state, int n);
+// The image after the device changed: unchanged bytes become never read (0xFF), changed ones
+// keep their value and only their changed mark (nothing was read from the new device).
+void memForgetDevice(std::uint8_t* data, std::uint8_t* state, int n);
 
 // The scroll bar at show: range 0..max, page and large change.
 struct MemScrollSetup {

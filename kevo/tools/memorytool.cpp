@@ -142,26 +142,26 @@ void TF_MemoryTool::followSettings() {
     if (!isVisible()) return;  // the next show starts from the settings anyway
     const TProjectSettings& s = ProjectSettings;
     const auto panels = memStatusTexts(s.MemDevAddr, s.MemBytes, s.MemType, s.MemWritePage, s.MemHex != 0);
-    bool same = (s.MemHex != 0) == hexShown() && s.MemBytes == capacity();
+    bool same = (s.MemHex != 0) == hexShown() && s.MemBytes == capacity() && settingsDevice() == device_;
     for (int i = 0; i < 4; ++i) same = same && s8(panelText(i)) == panels[i];
     if (same) return;
-    // A current cell that holds typed text (the editor open, or closed when the settings
-    // dialog took the focus) was typed in the base shown so far: it is committed first. A text
-    // that is no number gets its box, and the monitor follows all the same.
-    const int col = SG_MemDump->Col(), row = SG_MemDump->Row(), p = cellOffset(col, row);
-    if (SG_MemDump->InplaceEditorExists() && col >= 1 && col <= 16 && row >= 1 && p >= 0 && p < capacity() &&
-        s8(SG_MemDump->Cells(col, row)) != memCellText(MemData[p], MemState[p], hexShown()))
-        guarded([this] { CommitMemoryCell(); });
+    // A cell being typed in was typed in the base shown so far, for the device shown so far:
+    // it is committed for those first. A text that is no number gets its box, and the monitor
+    // follows all the same.
+    guarded([this] { takeTypedCell(device_); });
     // The image stays: bytes past a smaller size go, the bytes of a larger one were never read.
     const size_t n = s.MemBytes > 0 ? static_cast<size_t>(s.MemBytes) : 0;
     ++image_;
     MemData.resize(n, 0xFF);
     MemState.resize(n, MemNeverRead);
+    // Another device: what was read from the old one is no longer its contents.
+    if (!(settingsDevice() == device_)) memForgetDevice(MemData.data(), MemState.data(), capacity());
     showSettings();
 }
 
 void TF_MemoryTool::showSettings() {
     const TProjectSettings& s = ProjectSettings;
+    device_ = settingsDevice();
     MemNumberFormat = s.MemHex ? "x" : "u";
     MemInputPrefix = s.MemHex ? "0x" : "";
     const bool hex = hexShown();
@@ -234,6 +234,8 @@ void TF_MemoryTool::ShowMemoryPage() {
 }
 
 void TF_MemoryTool::SB_DeviceMonChange() {
+    // A scroll is a move: the cell being typed in is committed at the top it was typed at.
+    guarded([this] { takeTypedCell(); });
     int moveBar = -1;
     MemTopOffset = memScrollTop(SB_DeviceMon->value(), capacity(), SB_DeviceMon->pageStep(), &moveBar);
     if (moveBar >= 0 && moveBar != SB_DeviceMon->value()) SB_DeviceMon->setValue(moveBar);
@@ -291,12 +293,26 @@ void TF_MemoryTool::SG_MemDumpExit() {
     if (SG_MemDump->InplaceEditorExists()) CommitMemoryCell();
 }
 
+TF_MemoryTool::Device TF_MemoryTool::settingsDevice() {
+    const TProjectSettings& s = ProjectSettings;
+    return {s.MemDevAddr, s.MemTwoSubBytes != 0, s.MemType};
+}
+
+void TF_MemoryTool::takeTypedCell(const Device& device) {
+    if (!SG_MemDump->InplaceEditor()) return;
+    commitCell(device);
+    SG_MemDump->endEditing();
+}
+
 void TF_MemoryTool::CommitMemoryCell() {
+    commitCell(settingsDevice());
+}
+
+void TF_MemoryTool::commitCell(const Device& device) {
     const int col = SG_MemDump->Col(), row = SG_MemDump->Row();
     if (col < 1 || col > 16 || row < 1 || row > 16) return;
     const int p = cellOffset(col, row);
     if (p < 0 || p >= capacity()) return;
-    const TProjectSettings& s = ProjectSettings;
     std::int32_t v = 0;
     if (!memCellValue(s8(SG_MemDump->Cells(col, row)), hexShown(), v)) return;
     if (v != MemData[p]) MemState[p] |= MemChanged;
@@ -312,7 +328,7 @@ void TF_MemoryTool::CommitMemoryCell() {
 
     ComOpen();
     const std::string reply =
-        ComQuery(memWriteTelegram(memAddressPart(s.MemDevAddr, s.MemTwoSubBytes != 0, p), &b, 1));
+        ComQuery(memWriteTelegram(memAddressPart(device.addr, device.twoSubBytes, p), &b, 1));
     ComClose();
     const int status = memReplyStatus(reply, 'w');
     if (status == MemNoEcho)
@@ -336,6 +352,7 @@ void TF_MemoryTool::firstPageOnlineOff() {
 }
 
 void TF_MemoryTool::TB_ClearClick() {
+    takeTypedCell();
     memClear(MemData.data(), MemState.data(), capacity());
     firstPageOnlineOff();
 }
@@ -351,11 +368,13 @@ int TF_MemoryTool::deviceBytes() const {
 }
 
 void TF_MemoryTool::TB_ReadDeviceClick() {
+    takeTypedCell();
     ReadMemoryRange(0, deviceBytes() - 1);
     ShowMemoryPage();
 }
 
 void TF_MemoryTool::TB_WriteDeviceClick() {
+    takeTypedCell();
     WriteMemoryRange(0, deviceBytes() - 1);
 }
 
@@ -417,6 +436,7 @@ void TF_MemoryTool::WriteMemoryRange(int from, int to) {
 // --- Memory image files ---
 
 void TF_MemoryTool::TB_WriteFileClick() {
+    takeTypedCell();
     dialogs::Request r;
     r.kind = dialogs::Kind::SaveFile;
     r.filter = kFileFilter;
@@ -443,6 +463,7 @@ void TF_MemoryTool::TB_WriteFileClick() {
 }
 
 void TF_MemoryTool::TB_ReadFileClick() {
+    takeTypedCell();
     dialogs::Request r;
     r.kind = dialogs::Kind::OpenFile;
     r.filter = kFileFilter;

@@ -89,6 +89,22 @@ class TF_MemoryTool : public QWidget {
     // The image offset of grid cell (col, row) at the current top.
     int cellOffset(int col, int row) const { return MemTopOffset + (row - 1) * 16 + (col - 1); }
     void deviceMessage(const char* text);
+    // The device the image belongs to: address, sub-address width and type.
+    struct Device {
+        std::int32_t addr = 0;
+        bool twoSubBytes = false;
+        std::int32_t type = 0;
+        bool operator==(const Device& o) const {
+            return addr == o.addr && twoSubBytes == o.twoSubBytes && type == o.type;
+        }
+    };
+    static Device settingsDevice();
+    // CommitMemoryCell for the given device.
+    void commitCell(const Device& device);
+    // A cell being typed in (its editor open) is committed as leaving it would, and its
+    // editing ends; for the device it was typed for.
+    void takeTypedCell(const Device& device);
+    void takeTypedCell() { takeTypedCell(settingsDevice()); }
     // The settings as the monitor shows them: number base, header, status panels, scroll bar
     // for the capacity, the page at the current top (kept as far as the capacity allows).
     void showSettings();
@@ -100,6 +116,7 @@ class TF_MemoryTool : public QWidget {
     // Back to the first page (the scroll bar's change handler redraws) and online mode off.
     void firstPageOnlineOff();
     bool shown_ = false;
+    Device device_;  // the device of the settings that the window shows
 
     class Transfer;
     int transfers_ = 0;                  // device transfers running (their dialog lets events in)

@@ -160,6 +160,8 @@ void TF_MemoryTool::buildLayout() {
     int gridW = 2 * SG_MemDump->frameWidth(), gridH = 2 * SG_MemDump->frameWidth() + 17 * kRowPitch;
     for (int c = 0; c < 18; ++c) gridW += c == 0 ? 40 + 1 : SG_MemDump->columnWidth(c);
     SG_MemDump->setGeometry(4, 32, gridW, gridH);
+    // The ASCII column is never current: Home, End and the page keys stop before it.
+    for (int r = 1; r < 17; ++r) SG_MemDump->item(r, 17)->setFlags(Qt::ItemIsEnabled);
 
     SB_DeviceMon = new QScrollBar(Qt::Vertical, this);
     SB_DeviceMon->setObjectName(QStringLiteral("SB_DeviceMon"));

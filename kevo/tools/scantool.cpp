@@ -1,6 +1,7 @@
 #include "scantool.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHideEvent>
@@ -113,6 +114,13 @@ TF_ScanTool::TF_ScanTool(QWidget* owner) : QWidget(owner, Qt::Dialog) {
 void TF_ScanTool::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     if (!e->spontaneous()) FormShow();
+}
+
+void TF_ScanTool::closeEvent(QCloseEvent* e) {
+    if (BlockingRun::closeWaits(this))
+        e->ignore();
+    else
+        QWidget::closeEvent(e);
 }
 
 void TF_ScanTool::hideEvent(QHideEvent* e) {

@@ -49,6 +49,7 @@ class TF_ScanTool : public QWidget {
 
   protected:
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
     void hideEvent(QHideEvent* e) override;
 
   private:

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
 #include <utility>
 
 // Paints the fixed cells like buttons with their grid lines, and makes the in-place editor:
@@ -64,6 +65,12 @@ class TStringGridE::Delegate : public QStyledItemDelegate {
         auto* le = qobject_cast<QLineEdit*>(o);
         if (le && e->type() == QEvent::KeyPress && grid_->editorKey(le, static_cast<QKeyEvent*>(e)))
             return true;
+        // Another window or a popup taking the activation neither commits nor closes the
+        // editor: the user comes back to the typed text. Only the grid's own rules end editing.
+        if (le && e->type() == QEvent::FocusOut) {
+            const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+            if (why == Qt::ActiveWindowFocusReason || why == Qt::PopupFocusReason) return false;
+        }
         return QStyledItemDelegate::eventFilter(o, e);
     }
 
@@ -115,12 +122,15 @@ void TStringGridE::setCells(int col, int row, const QString& text) {
 }
 
 void TStringGridE::setColRow(int col, int row) {
-    if (editor_) {
-        QLineEdit* ed = editor_;
-        commitData(ed);
-        closeEditor(ed, QAbstractItemDelegate::NoHint);
-    }
+    endEditing();
     setCurrentCell(row, col);
+}
+
+void TStringGridE::endEditing() {
+    if (!editor_) return;
+    QLineEdit* ed = editor_;
+    commitData(ed);
+    if (ed == editor_) closeEditor(ed, QAbstractItemDelegate::NoHint);
 }
 
 bool TStringGridE::InplaceEditorFocused() const {
@@ -182,7 +192,16 @@ bool TStringGridE::askSelect(const QModelIndex& index) {
 
 QModelIndex TStringGridE::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
     const QModelIndex cur = currentIndex();
-    const QModelIndex target = QTableWidget::moveCursor(action, modifiers);
+    QModelIndex target = QTableWidget::moveCursor(action, modifiers);
+    // Home, End and the page keys jump to the nearest cell that can be current: never into the
+    // fixed cells, and back from cells that can never be selected.
+    if (target.isValid() &&
+        (action == MoveHome || action == MoveEnd || action == MovePageUp || action == MovePageDown)) {
+        const int r = std::max(target.row(), FixedRows);
+        int c = std::max(target.column(), FixedCols);
+        while (c > FixedCols && item(r, c) && !(item(r, c)->flags() & Qt::ItemIsSelectable)) --c;
+        target = model()->index(r, c);
+    }
     if (!target.isValid() || target == cur) return cur;
     if (!askSelect(target)) return currentIndex();  // the owner may have moved it itself
     return target;
@@ -251,10 +270,7 @@ bool TStringGridE::editorKey(QLineEdit* editor, QKeyEvent* e) {
         // The move is asked for while the editor still has the focus, so leaving the cell
         // commits it; then editing ends.
         const QModelIndex target = moveCursor(back ? MovePrevious : MoveNext, e->modifiers());
-        if (ed) {
-            commitData(ed);
-            if (ed) closeEditor(ed, QAbstractItemDelegate::NoHint);
-        }
+        if (ed && ed == editor_) endEditing();  // the owner may have ended it already
         if (target.isValid() && target != currentIndex()) setCurrentIndex(target);
         return true;
     }

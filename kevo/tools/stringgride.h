@@ -8,7 +8,8 @@
 // text the user types into the editor to onSetEditText, every key pressed in the editor to
 // onKeyPress first (the owner may change it; Esc changed into Enter ends editing with the
 // editor's text), and tells when the focus leaves the grid for another control of its window
-// (onExit). Cells(col, row) is the editor's text while the editor is open on that cell.
+// (onExit). Another window or a popup taking the activation leaves the editor open with its
+// text. Cells(col, row) is the editor's text while the editor is open on that cell.
 // GUI thread only.
 #pragma once
 
@@ -31,6 +32,8 @@ class TStringGridE : public QTableWidget {
     int Row() const { return currentRow(); }
     // Moves the current cell from code (no onSelectCell); ends editing.
     void setColRow(int col, int row);
+    // Ends editing where it is: the editor's text goes into its cell, and the editor closes.
+    void endEditing();
 
     // The in-place editor.
     bool InplaceEditorExists() const { return editorMade_; }

@@ -2,8 +2,10 @@
 
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTranslator>
 #include <stdexcept>
+#include <utility>
 
 #include "dialogseam.h"
 
@@ -47,4 +49,25 @@ bool KevoApplication::notify(QObject* receiver, QEvent* event) {
     }
     ShowException(caught);
     return false;
+}
+
+namespace {
+int blockingRuns = 0;
+QList<QPointer<QWidget>> closeAfterRun;
+}  // namespace
+
+BlockingRun::BlockingRun() {
+    ++blockingRuns;
+}
+
+BlockingRun::~BlockingRun() {
+    if (--blockingRuns > 0) return;
+    for (const QPointer<QWidget>& w : std::exchange(closeAfterRun, {}))
+        if (w) QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection);
+}
+
+bool BlockingRun::closeWaits(QWidget* window) {
+    if (blockingRuns == 0) return false;
+    if (!closeAfterRun.contains(window)) closeAfterRun.append(window);
+    return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QWidget>
 #include <exception>
 #include <string>
 
@@ -30,3 +31,18 @@ void guarded(F&& handler) {
         ShowException(std::current_exception());
     }
 }
+
+// An operation that blocks the GUI thread but lets window events in while it runs (a device
+// transfer or a scan with its progress dialog, and their message boxes): a window's close
+// request that comes meanwhile must not run inside it. Such a window asks closeWaits(); when
+// true, it ignores the request and is closed once the last run has ended (posted, so that
+// the operation has finished first).
+class BlockingRun {
+  public:
+    BlockingRun();
+    ~BlockingRun();
+    BlockingRun(const BlockingRun&) = delete;
+    BlockingRun& operator=(const BlockingRun&) = delete;
+
+    static bool closeWaits(QWidget* window);
+};

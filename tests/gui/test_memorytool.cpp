@@ -146,11 +146,22 @@ TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
     EXPECT_EQ(s8(m->SG_MemDump->EditorText()), "7E");
     key(Qt::Key_Return);
     EXPECT_EQ(cell(3, 2), " 7E");
+    EXPECT_EQ(m->SG_MemDump->Cells(17, 2).at(3), QChar('~'));
     EXPECT_EQ(sim->memory(0xA0)[0x12], 0x7E);
     EXPECT_EQ(m->MemState[0x12], MemRead);  // written: changed bit cleared
     key(Qt::Key_Return);                    // editor on the unchanged cell
     key(Qt::Key_Return);
     EXPECT_EQ(bus('W'), (std::vector<std::string>{",W1,A0S12,7E", ",W1,A0S12,7E"}));
+    // A command that uses or replaces the image takes the cell being typed in first.
+    answers.push_back({dialogs::mrOk, dir + "typed.bin"});
+    uint8_t typed = 0xE0;
+    for (QAction* command : {m->TB_WriteDevice, m->TB_WriteFile, m->TB_ReadDevice}) {
+        at(1, 2);
+        type(QString::number(++typed, 16));
+        command->trigger();
+        EXPECT_EQ(sim->memory(0xA0)[0x10], typed) << s8(command->objectName());
+    }
+    EXPECT_EQ(readAll(dir + "typed.bin").at(0x10), char(0xE2));
 
     // Every byte changed, written page by page.
     for (int i = 0; i < 256; ++i) {
@@ -177,6 +188,9 @@ TEST_F(MemoryToolTest, Read24C02EditOnlineWriteAllReadBack) {
     m->TB_WriteAll->setChecked(true);
     m->TB_WriteDevice->trigger();
     EXPECT_EQ(bus('W').size(), 32u);
+    ProjectSettings.MemBytes = 128;  // set meanwhile: the write moves as many bytes, not the buffer's
+    m->TB_WriteDevice->trigger();
+    EXPECT_EQ(bus('W').size(), 32u + 16u);
 }
 
 // The two check buttons on every input path: what the commands then do. "Write all" writes
@@ -248,11 +262,37 @@ TEST_F(MemoryToolTest, BlockBitsOf24C16AndScrolling) {
     EXPECT_EQ(m->MemTopOffset, 0x130);
     EXPECT_EQ(m->SG_MemDump->Col(), 1);
     EXPECT_EQ(m->SG_MemDump->Row(), 16);
+    // A wheel turn over the bar while typing: the typed byte is committed where it was typed.
+    at(3, 2);
+    type("E7");
+    QWheelEvent wheel({5, 50}, {5, 50}, {}, {0, -120}, Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m->SB_DeviceMon, &wheel);
+    EXPECT_EQ(m->MemData[0x142], 0xE7);
+    // Keys that jump stay on the page's bytes; no key path makes Qt complain.
+    static int warnings = 0;
+    qInstallMessageHandler(
+        [](QtMsgType t, const QMessageLogContext&, const QString&) { warnings += t != QtDebugMsg; });
+    const std::tuple<const char*, int, int, int, int> jumps[] = {
+        {"Home", 9, 9, 1, 9}, {"PgUp", 9, 9, 9, 1},    {"Ctrl+End", 16, 16, 16, 16},
+        {"Tab", 3, 5, 4, 5},  {"1, Tab", 16, 5, 1, 6},
+    };
+    for (const auto& [keys, col, row, toCol, toRow] : jumps) {
+        at(col, row);
+        const QKeySequence seq(keys);
+        for (int i = 0; i < seq.count(); ++i)  // each key to the widget with the focus
+            QTest::keyClick(QApplication::focusWidget(), seq[i].key(), seq[i].keyboardModifiers());
+        EXPECT_EQ(std::make_pair(m->SG_MemDump->Col(), m->SG_MemDump->Row()), std::make_pair(toCol, toRow))
+            << keys;
+    }
+    qInstallMessageHandler(nullptr);
+    EXPECT_EQ(warnings, 0);
     m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
     at(16, 16);
     key(Qt::Key_Tab);
     EXPECT_EQ(m->MemTopOffset, 0x700);
     EXPECT_EQ(m->SG_MemDump->Col(), 16);
+    ASSERT_NO_FATAL_FAILURE(reshow(2048));
+    EXPECT_EQ(m->MemTopOffset, 0);  // every show starts at the first page
 }
 
 TEST_F(MemoryToolTest, ChunkTablesRegisterAndCapacity20) {
@@ -326,6 +366,11 @@ TEST_F(MemoryToolTest, DeviceFailureMessages) {
     EXPECT_EQ(msgs[0].y, m->y() + 150);
     EXPECT_EQ(m->MemData, before);
     EXPECT_EQ(m->MemState[0], MemNeverRead);
+    m->TB_WrDevOnline->setChecked(true);  // a failed online write keeps the changed mark
+    at(1, 1);
+    type("5");
+    key(Qt::Key_Return);
+    EXPECT_EQ(m->MemState[0], MemChanged);
     asked.clear();
     m->TB_WriteAll->setChecked(true);
     m->TB_WriteDevice->trigger();
@@ -440,6 +485,10 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     key(Qt::Key_Escape);
     EXPECT_EQ(cell(1, 6), " 42");
     EXPECT_EQ(m->MemState[0x50], MemMissing);
+    at(2, 6);
+    type("9");
+    key(Qt::Key_Escape);
+    EXPECT_EQ(cell(2, 6), " ..");
     // Leaving a " //" cell commits nothing and raises nothing.
     m->ShowMemoryPage();
     key(Qt::Key_Return);
@@ -462,6 +511,7 @@ TEST_F(MemoryToolTest, GridEditingRules) {
         {"click on the fixed row", 5, 2, [&] { click(5, 0); }},
         {"click on the fixed column", 6, 2, [&] { click(0, 2); }},
         {"Tab past the capacity", 16, 8, [this] { key(Qt::Key_Tab); }},
+        {"another window, then Up in row 1", 3, 1, [this] { activate(w), activate(m), key(Qt::Key_Up); }},
     };
     for (const auto& r : refused) {
         SCOPED_TRACE(r.move);
@@ -710,8 +760,9 @@ TEST_F(MemoryToolTest, DecimalCellsAndTransferDialogFields) {
 TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     ASSERT_NO_FATAL_FAILURE(start(256, 0, 8, false));
     ProjectSettings.ProbeMaster = 1;  // the tools stay open after the settings command
-    sim->addDevice(0xA2, {rafusim::DeviceKind::Ram, 512, 1, 1, 0x00});
+    sim->addDevice(0xA2, {rafusim::DeviceKind::Eeprom, 512, 8, 1, 0xFF});
     sim->setMemory(0xA0, 0, {16});
+    sim->setMemory(0xA0, 0x11, {0xA1});
     m->TB_ReadDevice->trigger();
     m->TB_WrDevOnline->setChecked(true);
     at(1, 1);
@@ -720,32 +771,31 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     EXPECT_EQ(cell(1, 1), " 16");
     at(2, 1);
     type("20");  // still in the editor when the settings change
-    // Hexadecimal, another device, twice the size, a RAM: the open monitor shows it at once.
+    // Hexadecimal, another device, twice the size: the open monitor shows it at once.
     answerSettings(true, [] {
         TWorkingSettings& ws = F_Einstellungen->WorkingSettings;
         ws.MemHex = 1;
         ws.MemDevAddr = 0xA2;
         ws.MemBytes = 512;
-        ws.MemType = 1;
     });
     w->miSetupClick();
     ASSERT_EQ(settingsRuns, 1);
-    EXPECT_EQ(cell(1, 1), " 10");
-    EXPECT_EQ(m->MemData[1], 20);  // the typed byte kept, taken in the base it was typed in
-    EXPECT_EQ(cell(2, 1), " 14");
+    // The typed byte went to the device and in the base it was typed for.
+    EXPECT_EQ(bus('W').back(), ",W1,A0S01,14");
     EXPECT_EQ(cell(16, 0), "  F");
     EXPECT_EQ(cell(0, 2), "   10");
     EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA2");
     EXPECT_EQ(s8(m->panelText(1)), " Speicher: 512 Byte");
-    EXPECT_EQ(s8(m->panelText(2)), " keine SchreibPage");
+    EXPECT_EQ(s8(m->panelText(2)), " Pagegröße: 8 Byte");
     EXPECT_EQ(s8(m->panelText(3)), " Darstellung: Hexadezimal");
-    ASSERT_EQ(m->capacity(), 512);  // the image kept, the new bytes never read
-    EXPECT_EQ(m->MemState[0], MemRead);
-    EXPECT_EQ(m->MemState[511], MemNeverRead);
+    ASSERT_EQ(m->capacity(), 512);  // nothing of the image was read from the new device
+    EXPECT_EQ(m->MemState, std::vector<uint8_t>(512, MemNeverRead));
     m->SB_DeviceMon->setValue(m->SB_DeviceMon->maximum());
     EXPECT_EQ(cell(0, 16), "  1F0");
     m->SB_DeviceMon->setValue(0);
     // Leaving the grid reads the unedited cell in the base it is drawn in.
+    m->MemData[0] = 16, m->MemState[0] = MemRead;
+    m->ShowMemoryPage();
     ASSERT_NO_FATAL_FAILURE(at(1, 1));
     m->SB_DeviceMon->setFocus();
     EXPECT_EQ(m->MemState[0], MemRead);
@@ -757,6 +807,12 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     m->SB_DeviceMon->setFocus();
     EXPECT_EQ(m->MemState[0], MemRead);
     EXPECT_EQ(m->MemData[0], 16);
+    // One byte edited: the write sends nothing of what 0xA0 held.
+    m->TB_WrDevOnline->setChecked(false);
+    at(1, 2);
+    type("55");
+    m->TB_WriteDevice->trigger();
+    EXPECT_EQ(bus('W').back(), ",W8,A2S10,55,FF,FF,FF,FF,FF,FF,FF");
     EXPECT_TRUE(messages().empty());
 }
 
@@ -794,7 +850,16 @@ TEST_F(MemoryToolTest, MenuCommandAndForms) {
     m->TB_ReadDevice->trigger();
     EXPECT_TRUE(bus('R').empty());
     EXPECT_EQ(m->MemState, std::vector<uint8_t>(128, MemNeverRead));
+    m->TB_WriteAll->setChecked(true);  // a write stops alike
+    QMetaObject::invokeMethod(m, &QWidget::close, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m, &QWidget::show, Qt::QueuedConnection);
+    m->TB_WriteDevice->trigger();
+    EXPECT_TRUE(bus('W').empty());
     EXPECT_EQ(LinkOpenCount, links);
+    // The main window's close request during a read waits for the read's end.
+    QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection);
+    m->TB_ReadDevice->trigger();
+    EXPECT_TRUE(w->isVisible() && QTest::qWaitFor([this] { return !w->isVisible(); }));
     EXPECT_TRUE(messages().empty());
 }
 

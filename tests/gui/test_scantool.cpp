@@ -104,6 +104,12 @@ TEST_F(ScanToolTest, StatusEightIsTriedThreeTimes) {
     scan();
     EXPECT_EQ(found(), std::vector<std::string>{"0xA0"});
     EXPECT_EQ(sim->busLog().size(), 3u + 1u + 3u);
+    // A close request of the tool or of the main window during a scan waits for its end.
+    for (QWidget* window : {static_cast<QWidget*>(t), static_cast<QWidget*>(w)}) {
+        QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
+        scan();
+        EXPECT_TRUE(window->isVisible() && QTest::qWaitFor([window] { return !window->isVisible(); }));
+    }
 
     // A status that is no number reaches the event loop's box; link and clock are put right first.
     sim->setReply(",W00,A0,", ",wXY");

@@ -36,7 +36,7 @@ TEST(MemoryLogic, DisplayRuleOfCellsAndAsciiColumn) {
         {0x41, 0x04, " //", u'.'},      {0x80, 0x01, " 80", u'\u20AC'}, {0xE4, 0x01, " E4", u'\u00E4'},
         {0x00, 0x01, " 00", u'\u2400'}, {0x0A, 0x01, " 0A", u'\u240A'}, {0x7F, 0x01, " 7F", u'\u2421'},
         {0x81, 0x01, " 81", u'\uFFFD'}, {0x9F, 0x01, " 9F", u'\u0178'}, {0xA0, 0x01, " A0", u'\u00A0'},
-        {0xFF, 0x01, " FF", u'\u00FF'},
+        {0xFF, 0x01, " FF", u'\u00FF'}, {0x20, 0x01, " 20", u' '},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(memCellText(c.data, c.state, true), c.cell);
@@ -153,6 +153,10 @@ TEST(MemoryLogic, Clear) {
     EXPECT_EQ(data[2], 0xFF);
     EXPECT_EQ(state[2], MemRead | MemChanged);
     EXPECT_EQ(state[3], MemMissing);
+    data[0] = 0x12, data[1] = 0x34, state[3] = MemMissing | MemChanged;  // another device:
+    memForgetDevice(data, state, 4);
+    EXPECT_EQ(std::vector<std::uint8_t>(state, state + 4), (std::vector<std::uint8_t>{0, 2, 2, 2}));
+    EXPECT_EQ(std::vector<std::uint8_t>(data, data + 2), (std::vector<std::uint8_t>{0xFF, 0x34}));
 }
 
 TEST(MemoryLogic, ScrollRules) {
