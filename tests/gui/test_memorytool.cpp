@@ -1,5 +1,6 @@
 // The memory monitor with the main window, the dialog seam and the simulator on a pty.
 #include <QClipboard>
+#include <QComboBox>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -704,8 +705,8 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     answerSettings(true, [] {
         TWorkingSettings& ws = F_Einstellungen->WorkingSettings;
         ws.MemHex = 1;
-        ws.MemDevAddr = 0xA2;
-        ws.MemBytes = 512;
+        F_Einstellungen->LE_DevAdr->setText("0xA2");  // fields: OK takes what they show
+        F_Einstellungen->CB_MemBytes->setEditText("512");
         ws.MemType = 1;
     });
     w->miSetupClick();
