@@ -1,6 +1,9 @@
 // Settings dialog: results and write-back, the probe rules and the analyzer page.
 #include "test_einstellungen_fixture.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include "checkbinding.h"
 #include "iictexte.h"
 #include "inputpaths.h"
@@ -219,6 +222,21 @@ TEST_F(SettingsDialogTest, WhiteBlueMasterGreysTheUniversalProbesAndKeepsTheirCo
     EXPECT_TRUE(dlg->ChB_PosInputLev->isEnabled());
     EXPECT_EQ(dlg->WorkingSettings.ProbeMaster, 1);
     pressCancel();
+}
+
+// Each activation sets the three universal probe controls by the stored master, whatever the
+// last showing left (a first showing in mode 2; "Weiß/Blau" then Cancel; "Gelb/Grün" then Cancel).
+TEST_F(SettingsDialogTest, ActivationSetsTheUniversalProbesByTheStoredMaster) {
+    for (std::int32_t stored : {2, 0, 2, 1}) {
+        SCOPED_TRACE(stored);
+        ProjectSettings.ProbeMaster = stored;
+        open();
+        for (QWidget* c : {static_cast<QWidget*>(dlg->CB_BelegungBlau), static_cast<QWidget*>(dlg->CB_BelegungWeiss),
+                           static_cast<QWidget*>(dlg->ChB_PosInputLev)})
+            EXPECT_EQ(c->isEnabled(), stored != 2) << c->objectName().toStdString();
+        click(stored == 2 ? dlg->RB_MGruenGelb : dlg->RB_MBlauWeiss);
+        pressCancel();
+    }
 }
 
 // ------------------------------------------------------------ analyzer page
@@ -489,4 +507,18 @@ TEST(VclControls, CodeChecksRunClickHandlersOnlyOnChange) {
     QApplication::processEvents();
     emit list.activated(1);  // the selected entry chosen again
     EXPECT_EQ(changes, 2);
+
+    // A handler that lets events in (a message box) runs once for one choice too.
+    QComboBox boxed(&parent);
+    boxed.addItems({QStringLiteral("a"), QStringLiteral("b")});
+    int boxedRuns = 0;
+    vcl::onChoose(&boxed, [&] {
+        ++boxedRuns;
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
+    boxed.setCurrentIndex(1);
+    emit boxed.activated(1);
+    EXPECT_EQ(boxedRuns, 1);
 }

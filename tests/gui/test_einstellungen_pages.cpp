@@ -6,12 +6,16 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <pty.h>
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "devroot.h"
 #include "masterclock.h"
 #include "numbertext.h"
 #include "test_einstellungen_fixture.h"
+#include "vl-com.h"
 
 using namespace dlgtest;
 
@@ -186,6 +190,33 @@ TEST_F(SettingsDialogTest, LeavingAnEmptyMasterClockListIsReportedAndKeepsTheVal
     EXPECT_EQ(pressOk(), 6);
 }
 
+// Set as a screen reader sets them (no focus moves in or out), then "Ok": what they show is
+// what is stored.
+TEST_F(SettingsDialogTest, FieldsAndListsSetWithoutFocusAreTakenByOk) {
+    using S = TProjectSettings;
+    struct Row {
+        QWidget* control;
+        const char* shown;
+        std::int32_t S::*setting;
+        std::int32_t expected;
+    } const rows[] = {
+        {dlg->CB_MasterClock, "400 kHz", &S::MasterClockHz, 400000},
+        {dlg->CB_MemBytes, "2048", &S::MemBytes, 2048},
+        {dlg->LE_DevAdr, "0xA4", &S::MemDevAddr, 0xA4},
+        {dlg->LE_FilterByte, "0x5A", &S::DataFilter, 0x5A},
+    };
+    open();
+    focus(dlg->RB_HexMode);
+    for (const Row& r : rows) {
+        if (auto* list = qobject_cast<QComboBox*>(r.control))
+            list->setCurrentIndex(list->findText(r.shown));
+        else
+            static_cast<QLineEdit*>(r.control)->setText(r.shown);
+    }
+    EXPECT_EQ(pressOk(), 1);
+    for (const Row& r : rows) EXPECT_EQ(ProjectSettings.*r.setting, r.expected) << r.shown;
+}
+
 // ------------------------------------------------------------ memory-monitor group
 
 TEST_F(SettingsDialogTest, MemorySizeTypingAndLeaving) {
@@ -215,7 +246,7 @@ TEST_F(SettingsDialogTest, MemorySizeTypingAndLeaving) {
 TEST_F(SettingsDialogTest, TwoSubBytesSwapsTheSizesAndKeepsTheShownSize) {
     ProjectSettings.MemBytes = 300;  // not in either list
     open();
-    EXPECT_EQ(items(dlg->CB_MemBytes).front(), "16");
+    EXPECT_EQ(dlg->CB_MemBytes->itemText(0), "16");  // no entry: empty, no crash
     EXPECT_EQ(dlg->CB_MemBytes->currentText(), "300");
     click(dlg->CBt_2Subbytes);
     EXPECT_EQ(items(dlg->CB_MemBytes), (std::vector<std::string>{"4096", "8192", "16384", "24576", "32768",
@@ -228,7 +259,7 @@ TEST_F(SettingsDialogTest, TwoSubBytesSwapsTheSizesAndKeepsTheShownSize) {
 
     open();
     EXPECT_TRUE(dlg->CBt_2Subbytes->isChecked());
-    EXPECT_EQ(items(dlg->CB_MemBytes).front(), "4096");
+    EXPECT_EQ(dlg->CB_MemBytes->itemText(0), "4096");
     pressCancel();
 }
 
@@ -513,14 +544,15 @@ class ConnectionTest : public SettingsDialogTest {
     // Answers the next port dialog with the button of the given id. The timer belongs to the
     // fixture, so it is freed (and stops) also when no dialog came.
     std::unique_ptr<QTimer> portAnswer;
-    void answerPortDialog(const char* buttonId) {
+    void answerPortDialog(const char* buttonId, int row = -1) {
         portAnswer = std::make_unique<QTimer>();
         QTimer* timer = portAnswer.get();
         timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [timer, buttonId] {
+        QObject::connect(timer, &QTimer::timeout, [timer, buttonId, row] {
             auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!d || d->windowTitle() != "COM-Port Setup") return;
             timer->stop();
+            if (row >= 0) d->findChild<QListWidget*>()->setCurrentRow(row);
             auto* b = d->findChild<QPushButton*>(buttonId);
             if (b)
                 b->click();
@@ -550,6 +582,24 @@ TEST_F(ConnectionTest, CancelKeepsTheWorkingPortAndOkWithNoPortShowsTheStoredOne
     EXPECT_EQ(dlg->WorkingSettings.BaudRate, 57600);
     EXPECT_EQ(dlg->L_VBaud->text(), "57600");
     EXPECT_EQ(pressOk(), 6);
+}
+
+TEST_F(ConnectionTest, CancelPutsTheLinkBackToTheStoredPort) {
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    QFile::link(name, ports.path() + "/COM5");  // the one port listed
+    ProjectSettings.PortName = "COM2";
+    ProjectSettings.BaudRate = 921600;
+    open();
+    answerPortDialog("1010", 0);  // COM5 chosen
+    click(dlg->BB_Connection);
+    EXPECT_EQ(dlg->WorkingSettings.PortName, "COM5");
+    pressCancel();
+    EXPECT_EQ(VlCOMOpenPort(), 0) << "COM2, the stored port, does not exist";
+    VlCOMClosePort();
+    ::close(slave);
+    ::close(master);
 }
 
 TEST_F(ConnectionTest, EnterPressesOnlyAButtonThatHasTheFocus) {
