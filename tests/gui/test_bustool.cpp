@@ -132,6 +132,12 @@ TEST_F(BusToolTest, NumberFieldsFollowTheirRows) {
         QTest::keyClick(c.edit, Qt::Key_Tab);
         EXPECT_EQ(c.edit->text(), c.left) << c.typed;
     }
+    type(t->E_DevAdr, "0x1");  // a switch to another window while typing leaves no field
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w; }));
+    EXPECT_EQ(t->E_DevAdr->text(), "0x1");
+    t->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == t; }));
     EXPECT_EQ(ProjectSettings.BusDevAddr, 16);
     EXPECT_EQ(ProjectSettings.BusDataBytes, 16);
     EXPECT_EQ(ProjectSettings.BusSendData[3], 0x1F);
