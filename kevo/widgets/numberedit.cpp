@@ -38,7 +38,11 @@ NumberEdit* NumberEdit::bind(QLineEdit* edit, Rules rules) {
         n->typedText_ = true;
         n->typed();
     });
-    vcl::onExit(exitControl(edit), [n] { n->leave(); });
+    // A field that loses the focus because it is being disabled leaves only text the user
+    // typed: what the program wrote there is no input.
+    vcl::onExit(exitControl(edit), [n] {
+        if (n->typedText_ || (n->edit_ && n->edit_->isEnabled())) n->leave();
+    });
     return n;
 }
 
