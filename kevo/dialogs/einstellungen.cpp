@@ -108,10 +108,20 @@ void TF_Einstellungen::keyPressEvent(QKeyEvent* e) {
 
 // The close box.
 void TF_Einstellungen::reject() {
-    done(kResultCancel);
+    BB_CancelClick();
 }
 
 void TF_Einstellungen::BB_CancelClick() {
+    // The port dialog left its choice in the link library for the next open; without OK the
+    // link goes back to the stored port and baud rate.
+    if (portChosen_) {
+        portChosen_ = false;
+        const std::string& name = ProjectSettings.PortName;
+        BSTR port = SysAllocStringByteLen(name.data(), static_cast<std::uint32_t>(name.size()));
+        std::int32_t baud = ProjectSettings.BaudRate;
+        VlCOMPortSel(&port, &baud);
+        SysFreeString(port);
+    }
     done(kResultCancel);
 }
 
@@ -234,11 +244,31 @@ void TF_Einstellungen::BB_OkClick() {
     // A click takes the focus from the field being edited, so its leave rule has run; a
     // press through the accessibility layer takes none, so the field is left here.
     NumberEdit::commitPending(this);
+    takeShownValues();
+    portChosen_ = false;
     std::string& projectDir = ProjectDirRef ? *ProjectDirRef : ownProjectDir_;
     const bool changed = writeBackWorkingCopies(WorkingSettings, {&ProjectSettings, &projectDir});
     ColorAssignArmed = 0;
     StyleAssignArmed = 0;
     done(changed ? kResultChanged : kResultUnchanged);
+}
+
+// Each field and list whose shown value differs from its working copy goes through its own
+// leave rule, focused or not: a screen reader sets a list without moving the focus into it.
+void TF_Einstellungen::takeShownValues() {
+    const TWorkingSettings& W = WorkingSettings;
+    auto take = [](QLineEdit* e, std::int32_t copy) {
+        NumberEdit* n = NumberEdit::of(e);
+        if (n->value() != copy) n->leave();
+    };
+    take(LE_FilterByte, W.DataFilter);
+    take(LE_DevAdr, W.MemDevAddr);
+    take(CB_MemBytes->lineEdit(), W.MemBytes);
+    // The clock list shows the copy as the item the copy selects.
+    std::vector<std::string> items;
+    const int shownForCopy = MasterClockList(items, DeviceInfo.SystemClock, W.MasterClockHz);
+    if (CB_MasterClock->currentIndex() >= 0 && CB_MasterClock->currentIndex() != shownForCopy)
+        CB_MasterClockExit();
 }
 
 // ---------------------------------------------------------------- "Gerät / System"
@@ -268,6 +298,7 @@ void TF_Einstellungen::BB_ConnectionClick() {
     W.PortName = port ? std::string(port, SysStringByteLen(port)) : std::string();
     SysFreeString(port);
     W.BaudRate = baud;
+    portChosen_ = true;
     ShowDeviceInfo();
 }
 

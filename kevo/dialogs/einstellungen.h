@@ -189,6 +189,7 @@ class TF_Einstellungen : public QDialog {
     void chooseProjectDir();
     void showColorPreview();
     void showStylePreview();
+    void takeShownValues();
 
     // The colour and style roles of the page "I²C-Monitor", one entry per control: the
     // set-up, the preview, the right-press assignment and the activation walk it.
@@ -207,6 +208,7 @@ class TF_Einstellungen : public QDialog {
     std::string ownProjectDir_;
     int masterClockIndex_ = -1;
     bool activated_ = false;
+    bool portChosen_ = false;  // the port dialog ran since the dialog was shown
 };
 
 extern TF_Einstellungen* F_Einstellungen;

@@ -153,6 +153,7 @@ void TF_IIcCtrl::FormShow() {
         startProject = cfg.readString("Projekt", "Datei", "");
         ProjectSettings.PortName = cfg.readString("RAFU", "Port", "");
         ProjectSettings.BaudRate = cfg.readInteger("RAFU", "Baudrate", 0);
+        boundReadSettings(ProjectSettings);
     }
     // 6.-8. The current project.
     LoadProjectFile(startProject, *this);

@@ -270,6 +270,7 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
         readForms(f, host);
         Reader reader{f};
         visitFields(ProjectSettings, reader);
+        boundReadSettings(ProjectSettings);
         return;
     }
     host.setProjectPath(std::string());

@@ -84,3 +84,10 @@ extern TProjectSettings ProjectSettings;
 
 // Puts the built-in values back (program start state; used by tests).
 void resetProjectSettings();
+
+// Brings values read from a file within what the windows can produce: the memory size
+// (1..65536, 0 or less gives 256) and device address (0..255), the scan range (even, 16..238,
+// the end not below the start), the telegram tool's address (16..239), width (0, 1, 2),
+// sub-address (two bytes, one with a 1-byte width) and byte count (0..16), and the baud rate
+// (the port dialog's rate nearest to it; 0, not set, stays).
+void boundReadSettings(TProjectSettings& s);

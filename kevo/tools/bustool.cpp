@@ -241,17 +241,23 @@ void TF_BusTool::hideEvent(QHideEvent* e) {
 }
 
 void TF_BusTool::FormShow() {
-    const TProjectSettings& s = ProjectSettings;
+    TProjectSettings& s = ProjectSettings;
     if (F_IIcCtrl) F_IIcCtrl->setToolChecked(ProjectFileHost::BusForm, true);
     bringIn(E_DevAdr, s.BusDevAddr, hexByte);
-    QRadioButton* choice = s.BusSubBytes == 1 ? RB_1ByteSub : s.BusSubBytes == 2 ? RB_2ByteSub : RB_noSub;
-    vcl::setChecked(choice, true);  // runs its rule when it was not selected
-    if (choice == RB_noSub) {
-        // Not in use: shown as stored, and kept for a later width.
-        assign(E_SubAdress, hexByte(s.BusSubAddr));
-        E_SubAdress->setEnabled(false);
+    // The stored width's rule applies whatever was selected before, so the same stored values
+    // always show (and send) the same sub-address.
+    const int width = s.BusSubBytes == 1 || s.BusSubBytes == 2 ? s.BusSubBytes : 0;
+    {
+        const vcl::QuietLoad quiet(RG_SubAdress);
+        vcl::setChecked(width == 1 ? RB_1ByteSub : width == 2 ? RB_2ByteSub : RB_noSub, true);
+    }
+    if (width != 0) {
+        applyWidth(width);
     } else {
-        bringIn(E_SubAdress, s.BusSubAddr, s.BusSubBytes == 2 ? hexWord : hexByte);
+        // Not in use: shown as stored, and kept for a later width.
+        E_SubAdress->setEnabled(false);
+        s.BusSubBytes = 0;
+        assign(E_SubAdress, hexByte(s.BusSubAddr));
     }
     applySubAddressEnabling();
     for (int i = 0; i < kBusToolBytes; ++i) {
@@ -274,28 +280,45 @@ void TF_BusTool::applySubAddressEnabling() {
     E_SubAdress->setEnabled(even && !RB_noSub->isChecked());
 }
 
+// A width chosen by the user first takes the sub-address being typed, as leaving the field
+// would: a screen reader's toggle moves no focus, a click does.
 void TF_BusTool::RB_noSubClick() {
     if (!RB_noSub->isChecked()) return;
-    ProjectSettings.BusSubBytes = 0;
-    assign(E_SubAdress, QStringLiteral("0x00"));
-    E_SubAdress->setEnabled(false);
+    NumberEdit::of(E_SubAdress)->takeTyped();
+    applyWidth(0);
 }
 
 void TF_BusTool::RB_1ByteSubClick() {
     if (!RB_1ByteSub->isChecked()) return;
-    TProjectSettings& s = ProjectSettings;
-    s.BusSubBytes = 1;
-    E_SubAdress->setEnabled(true);
-    s.BusSubAddr %= 256;
-    assign(E_SubAdress, hexByte(s.BusSubAddr));
+    NumberEdit::of(E_SubAdress)->takeTyped();
+    applyWidth(1);
 }
 
 void TF_BusTool::RB_2ByteSubClick() {
     if (!RB_2ByteSub->isChecked()) return;
-    ProjectSettings.BusSubBytes = 2;
+    NumberEdit::of(E_SubAdress)->takeTyped();
+    applyWidth(2);
+}
+
+void TF_BusTool::applyWidth(int width) {
+    TProjectSettings& s = ProjectSettings;
+    if (width == 0) {
+        // Disabled before its text is replaced: disabling the focused field moves the focus,
+        // and the leave rule that follows must see the user's text, not "0x00".
+        E_SubAdress->setEnabled(false);
+        s.BusSubBytes = 0;
+        assign(E_SubAdress, QStringLiteral("0x00"));
+        return;
+    }
+    s.BusSubBytes = width;
     E_SubAdress->setEnabled(true);
-    // A value kept behind "Nein" may lie beyond two bytes: the field's rules bring it in.
-    bringIn(E_SubAdress, ProjectSettings.BusSubAddr, hexWord);
+    if (width == 1) {
+        s.BusSubAddr %= 256;
+        assign(E_SubAdress, hexByte(s.BusSubAddr));
+    } else {
+        // A value kept behind "Nein" may lie beyond two bytes: the field's rules bring it in.
+        bringIn(E_SubAdress, s.BusSubAddr, hexWord);
+    }
 }
 
 void TF_BusTool::enableSendFields() {

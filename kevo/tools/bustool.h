@@ -67,6 +67,8 @@ class TF_BusTool : public QWidget {
     void buildDataRows();
     void bindNumberEdits();
     void applySubAddressEnabling();
+    // The sub-address width's rule (0 "Nein", 1 or 2 bytes) on the settings and the field.
+    void applyWidth(int width);
     void enableSendFields();
     void showMessage(const char* text);
 };

@@ -174,12 +174,11 @@ void TF_ScanTool::CB_bisAdresseChange() {
 void TF_ScanTool::LB_DeviceListDblClick() {
     QListWidgetItem* item = LB_DeviceList->currentItem();
     if (!item || !item->isSelected() || !F_BusTool || !F_BusTool->isVisible()) return;
-    const QString text = item->text();
-    if (NumberEdit* n = NumberEdit::of(F_BusTool->E_DevAdr))
-        n->setText(text);
-    else
-        F_BusTool->E_DevAdr->setText(text);
-    ProjectSettings.BusDevAddr = ParseNumberText(s8(text));
+    // The address goes in through the field's typing rule; the setting takes what the field
+    // then shows.
+    NumberEdit* n = NumberEdit::of(F_BusTool->E_DevAdr);
+    n->setText(item->text());
+    ProjectSettings.BusDevAddr = n->value();
 }
 
 void TF_ScanTool::TB_ClearClick() {

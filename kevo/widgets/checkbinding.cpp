@@ -50,10 +50,12 @@ class ChoiceBinding : public QObject {
   private:
     void changed() {
         if (filling_ > 0 || isQuiet(list_)) return;
-        // A mouse or key choice reports activated right after this, in the same event.
+        // A mouse or key choice reports activated right after this, in the same event. The
+        // mark is cleared only once the handler has returned: an event loop inside it (a
+        // message box) must not clear it before that activated comes.
         ranForChange_ = true;
-        QTimer::singleShot(0, this, [this] { ranForChange_ = false; });
         guarded(handler_);
+        QTimer::singleShot(0, this, [this] { ranForChange_ = false; });
     }
     void chosen() {
         if (ranForChange_) {

@@ -26,14 +26,23 @@ NumberEdit* NumberEdit::bind(QLineEdit* edit, Rules rules) {
     if (!edit) return nullptr;
     auto* n = new NumberEdit(edit, std::move(rules));
     edit->setProperty("numberEdit", QVariant::fromValue(static_cast<QObject*>(n)));
-    connect(edit, &QLineEdit::textEdited, n, [n] { n->typed(); });
+    connect(edit, &QLineEdit::textEdited, n, [n] {
+        n->typedText_ = true;
+        n->typed();
+    });
     // A text that changes other than by typing (an accessibility layer's edit, code that sets
     // it directly) goes through the typing rule too; the rule's own writes, which set good_
     // first, and typing, which has run the rule already, do not come here again.
     connect(edit, &QLineEdit::textChanged, n, [n](const QString& text) {
-        if (text != n->good_) n->typed();
+        if (text == n->good_) return;
+        n->typedText_ = true;
+        n->typed();
     });
-    vcl::onExit(exitControl(edit), [n] { n->leave(); });
+    // A field that loses the focus because it is being disabled leaves only text the user
+    // typed: what the program wrote there is no input.
+    vcl::onExit(exitControl(edit), [n] {
+        if (n->typedText_ || (n->edit_ && n->edit_->isEnabled())) n->leave();
+    });
     return n;
 }
 
@@ -80,11 +89,13 @@ void NumberEdit::setText(const QString& text) {
 void NumberEdit::assign(const QString& text) {
     if (!edit_) return;
     good_ = text;
+    typedText_ = false;
     if (edit_->text() != text) edit_->setText(text);
 }
 
 void NumberEdit::leave() {
     ++leaves_;
+    typedText_ = false;
     if (!edit_ || !rules_.leave) return;
     try {
         const QString text = rules_.leave(value());
@@ -92,6 +103,10 @@ void NumberEdit::leave() {
     } catch (...) {
         ShowException(std::current_exception());
     }
+}
+
+void NumberEdit::takeTyped() {
+    if (typedText_) leave();
 }
 
 void NumberEdit::commitPending(QWidget* window) {

@@ -58,6 +58,9 @@ class NumberEdit : public QObject {
     void assign(const QString& text);
     // Runs the leaving rule now (as leaving the field would).
     void leave();
+    // Runs the leaving rule when the text is the user's own, changed since the program last
+    // wrote it or the rule last ran: a rule that replaces the text takes what is typed first.
+    void takeTyped();
 
     // Moves the input focus on to the next control of window, so that the leaving rule of the
     // field being typed in runs before a command reads the fields. Where the focus cannot move
@@ -72,4 +75,5 @@ class NumberEdit : public QObject {
     Rules rules_;
     QString good_;         // the last text that passed the typing rule
     unsigned leaves_ = 0;  // how often the leaving rule ran
+    bool typedText_ = false;  // the user changed the text since the program last wrote it
 };

@@ -63,18 +63,22 @@ TEST_F(BusToolTest, ShowingLoadsTheSettingsAndSetsTheCheckMark) {
 }
 
 TEST_F(BusToolTest, ShowingBringsValuesOutsideTheFieldsInByTheFieldRules) {
-    // As a project file puts them into the settings record. "1 Byte" is selected already, so
-    // only the field's own rules act on the first sub-address.
+    // Put into the settings record directly. The stored width's rule applies whichever button
+    // was selected before the showing.
     struct Case {
         std::int32_t dev, subBytes, sub, count;
         const char *devText, *subText, *countText;
         std::int32_t devStored, subStored, countStored;
         const char* wire;
+        QRadioButton* before;
     } cases[] = {
-        {0x1A0, 1, 0x1A0, 0x20, "0x1A", "0x1A", "0x02", 0x1A, 0x1A, 2, ",W2,1AS1A,00,00"},
-        {4, 2, 0x12345, -1, "0x10", "0x1234", "0x00", 16, 0x1234, 0, ",W0,10W1234"},
+        {0x1A0, 1, 0x1A0, 0x20, "0x1A", "0xA0", "0x02", 0x1A, 0xA0, 2, ",W2,1ASA0,00,00", t->RB_1ByteSub},
+        {0xA0, 1, 0x1234, 1, "0xA0", "0x34", "0x01", 0xA0, 0x34, 1, ",W1,A0S34,00", t->RB_1ByteSub},
+        {0xA0, 1, 0x1234, 1, "0xA0", "0x34", "0x01", 0xA0, 0x34, 1, ",W1,A0S34,00", t->RB_noSub},
+        {4, 2, 0x12345, -1, "0x10", "0x1234", "0x00", 16, 0x1234, 0, ",W0,10W1234", t->RB_1ByteSub},
     };
     for (const Case& c : cases) {
+        c.before->click();
         t->hide();
         TProjectSettings& s = ProjectSettings;
         s.BusDevAddr = c.dev;
@@ -152,6 +156,10 @@ TEST_F(BusToolTest, NumberFieldsFollowTheirRows) {
     EXPECT_EQ(ProjectSettings.BusDataBytes, 0);
     EXPECT_FALSE(t->E_SByte0->isEnabled());
     EXPECT_EQ(t->E_SByte3->text(), "0x1F");
+    type(t->E_DevAdr, "0x1");  // a switch to another window while typing leaves no field
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return QApplication::activeWindow() == w; }));
+    EXPECT_EQ(t->E_DevAdr->text(), "0x1");
 }
 
 TEST_F(BusToolTest, ReadsTheRegisterDeviceAndEmptiesTheFieldsBeyondTheReply) {
@@ -247,7 +255,8 @@ TEST_F(BusToolTest, FailuresGiveTheirMessagesAtTheToolWindow) {
 
 // The sub-address buttons on every input path: the width, the sub-address and its field, and
 // the telegram that follows. A button acts only when the operation selects it: operating the
-// selected "1 Byte" keeps a stored two-byte sub-address.
+// selected "1 Byte" keeps a stored two-byte sub-address. With typed (not null) the caret is in
+// the sub-address field with that text typed (nothing for "") when the button is operated.
 TEST_F(BusToolTest, SubAddressButtonsActOnEveryInputPathOnlyWhenNewlySelected) {
     struct Row {
         QRadioButton* button;
@@ -255,12 +264,17 @@ TEST_F(BusToolTest, SubAddressButtonsActOnEveryInputPathOnlyWhenNewlySelected) {
         const char* field;
         bool fieldEnabled;
         const char* telegram;
+        const char* typed = nullptr;
     } const rows[] = {
         {t->RB_1ByteSub, 1, 0x1234, "0x10", true, nullptr},
         {t->RB_2ByteSub, 2, 0x1234, "0x1234", true, ",W1,A0W1234,00"},
         {t->RB_noSub, 0, 0x1234, "0x00", false, ",W1,A0,00"},
         {t->RB_1ByteSub, 1, 0x34, "0x34", true, ",W1,A0S34,00"},
         {t->RB_2ByteSub, 2, 0x34, "0x0034", true, ",W1,A0W0034,00"},
+        {t->RB_noSub, 0, 0x34, "0x00", false, ",W1,A0,00", ""},
+        {t->RB_2ByteSub, 2, 0x34, "0x0034", true, nullptr},
+        {t->RB_1ByteSub, 1, 0x56, "0x56", true, nullptr, "0x1256"},
+        {t->RB_2ByteSub, 2, 0x78, "0x0078", true, nullptr, "0x78"},
     };
     for (InputPath path : kevosupport::kInputPaths) {
         SCOPED_TRACE(kevosupport::pathName(path));
@@ -269,6 +283,8 @@ TEST_F(BusToolTest, SubAddressButtonsActOnEveryInputPathOnlyWhenNewlySelected) {
         ProjectSettings.BusSubAddr = 0x1234;  // as a project stores it
         for (const Row& r : rows) {
             SCOPED_TRACE(r.button->text().toStdString());
+            if (r.typed && *r.typed) type(t->E_SubAdress, r.typed);
+            if (r.typed) t->E_SubAdress->setFocus();
             kevosupport::operate(r.button, path);
             EXPECT_TRUE(r.button->isChecked());
             EXPECT_EQ(ProjectSettings.BusSubBytes, r.subBytes);

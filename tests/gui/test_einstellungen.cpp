@@ -1,6 +1,9 @@
 // Settings dialog: results and write-back, the probe rules and the analyzer page.
 #include "test_einstellungen_fixture.h"
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include "checkbinding.h"
 #include "iictexte.h"
 #include "inputpaths.h"
@@ -195,10 +198,17 @@ TEST_F(SettingsDialogTest, ProbeIndexOutsideItsListSelectsNothingAndIsKept) {
 }
 
 TEST_F(SettingsDialogTest, WhiteBlueMasterGreysTheUniversalProbesAndKeepsTheirCopies) {
+    ProjectSettings.ProbeMaster = 2;  // a first showing in mode 2 greys them
+    open();
+    EXPECT_FALSE(dlg->CB_BelegungBlau->isEnabled() || dlg->CB_BelegungWeiss->isEnabled() ||
+                 dlg->ChB_PosInputLev->isEnabled());
+    pressCancel();
+    ProjectSettings.ProbeMaster = 0;
     ProjectSettings.ProbeBlue = 1;
     ProjectSettings.PosInputLogic = 1;
-    open();
-    EXPECT_TRUE(dlg->CB_BelegungBlau->isEnabled());
+    open();  // the next showing frees them again
+    EXPECT_TRUE(dlg->CB_BelegungBlau->isEnabled() && dlg->CB_BelegungWeiss->isEnabled() &&
+                dlg->ChB_PosInputLev->isEnabled());
     click(dlg->RB_MBlauWeiss);
     EXPECT_FALSE(dlg->CB_BelegungBlau->isEnabled());
     EXPECT_FALSE(dlg->CB_BelegungWeiss->isEnabled());
@@ -473,7 +483,12 @@ TEST(VclControls, CodeChecksRunClickHandlersOnlyOnChange) {
     // entry runs it once, and so does the user's choice of the entry already selected.
     QComboBox list(&parent);
     int changes = 0;
-    vcl::onChoose(&list, [&] { ++changes; });
+    vcl::onChoose(&list, [&] {
+        ++changes;  // and lets events in, as a message box does
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
     list.addItems({QStringLiteral("a"), QStringLiteral("b")});
     vcl::setItemIndex(&list, 1);
     vcl::setItemIndex(&list, 5);

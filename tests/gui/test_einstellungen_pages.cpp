@@ -6,12 +6,16 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <pty.h>
+#include <unistd.h>
+
 #include <stdexcept>
 
 #include "devroot.h"
 #include "masterclock.h"
 #include "numbertext.h"
 #include "test_einstellungen_fixture.h"
+#include "vl-com.h"
 
 using namespace dlgtest;
 
@@ -186,6 +190,21 @@ TEST_F(SettingsDialogTest, LeavingAnEmptyMasterClockListIsReportedAndKeepsTheVal
     EXPECT_EQ(pressOk(), 6);
 }
 
+// Set as a screen reader sets them (no focus moves in or out), then "Ok": what they show is
+// what is stored.
+TEST_F(SettingsDialogTest, FieldsAndListsSetWithoutFocusAreTakenByOk) {
+    open();
+    focus(dlg->RB_HexMode);
+    dlg->CB_MasterClock->setCurrentIndex(dlg->CB_MasterClock->findText("400 kHz"));
+    dlg->CB_MemBytes->setCurrentIndex(dlg->CB_MemBytes->findText("2048"));
+    dlg->LE_DevAdr->setText("0xA4");
+    dlg->LE_FilterByte->setText("0x5A");
+    EXPECT_EQ(pressOk(), 1);
+    const TProjectSettings& S = ProjectSettings;
+    EXPECT_EQ((std::vector<int>{S.MasterClockHz, S.MemBytes, S.MemDevAddr, S.DataFilter}),
+              (std::vector<int>{400000, 2048, 0xA4, 0x5A}));
+}
+
 // ------------------------------------------------------------ memory-monitor group
 
 TEST_F(SettingsDialogTest, MemorySizeTypingAndLeaving) {
@@ -215,7 +234,7 @@ TEST_F(SettingsDialogTest, MemorySizeTypingAndLeaving) {
 TEST_F(SettingsDialogTest, TwoSubBytesSwapsTheSizesAndKeepsTheShownSize) {
     ProjectSettings.MemBytes = 300;  // not in either list
     open();
-    EXPECT_EQ(items(dlg->CB_MemBytes).front(), "16");
+    EXPECT_EQ(dlg->CB_MemBytes->itemText(0), "16");  // no entry: empty, no crash
     EXPECT_EQ(dlg->CB_MemBytes->currentText(), "300");
     click(dlg->CBt_2Subbytes);
     EXPECT_EQ(items(dlg->CB_MemBytes), (std::vector<std::string>{"4096", "8192", "16384", "24576", "32768",
@@ -228,7 +247,7 @@ TEST_F(SettingsDialogTest, TwoSubBytesSwapsTheSizesAndKeepsTheShownSize) {
 
     open();
     EXPECT_TRUE(dlg->CBt_2Subbytes->isChecked());
-    EXPECT_EQ(items(dlg->CB_MemBytes).front(), "4096");
+    EXPECT_EQ(dlg->CB_MemBytes->itemText(0), "4096");
     pressCancel();
 }
 
@@ -513,14 +532,15 @@ class ConnectionTest : public SettingsDialogTest {
     // Answers the next port dialog with the button of the given id. The timer belongs to the
     // fixture, so it is freed (and stops) also when no dialog came.
     std::unique_ptr<QTimer> portAnswer;
-    void answerPortDialog(const char* buttonId) {
+    void answerPortDialog(const char* buttonId, int row = -1) {
         portAnswer = std::make_unique<QTimer>();
         QTimer* timer = portAnswer.get();
         timer->setInterval(10);
-        QObject::connect(timer, &QTimer::timeout, [timer, buttonId] {
+        QObject::connect(timer, &QTimer::timeout, [timer, buttonId, row] {
             auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
             if (!d || d->windowTitle() != "COM-Port Setup") return;
             timer->stop();
+            if (row >= 0) d->findChild<QListWidget*>()->setCurrentRow(row);
             auto* b = d->findChild<QPushButton*>(buttonId);
             if (b)
                 b->click();
@@ -550,6 +570,21 @@ TEST_F(ConnectionTest, CancelKeepsTheWorkingPortAndOkWithNoPortShowsTheStoredOne
     EXPECT_EQ(dlg->WorkingSettings.BaudRate, 57600);
     EXPECT_EQ(dlg->L_VBaud->text(), "57600");
     EXPECT_EQ(pressOk(), 6);
+}
+
+TEST_F(ConnectionTest, CancelPutsTheLinkBackToTheStoredPort) {
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    QFile::link(name, ports.path() + "/COM5");  // the one port listed, chosen below
+    ProjectSettings.PortName = "COM2";
+    open();
+    answerPortDialog("1010", 0);
+    click(dlg->BB_Connection);
+    pressCancel();
+    EXPECT_EQ(VlCOMOpenPort(), 0) << "COM2, the stored port, does not exist";
+    VlCOMClosePort();
+    ::close(slave), ::close(master);
 }
 
 TEST_F(ConnectionTest, EnterPressesOnlyAButtonThatHasTheFocus) {

@@ -100,7 +100,7 @@ TEST_F(SearchTest, FieldRulesAndEnabling) {
         {s->LE_DevAdr, "1FF", false, "1F"},  {s->LE_DevAdr, "a0", false, "A0"},
         {s->LE_DevAdr, "5", true, "05"},     {s->LE_DevAdr, "0", true, ""},
         {s->LE_Byte[0], "1FF", true, "1F"},  {s->LE_SubAdr, "x1g2", false, "12"},
-        {s->LE_SubAdr, "123", true, "0123"},
+        {s->LE_SubAdr, "123", true, "0123"}, {s->LE_SubAdr, "100", true, "0100"},
     };
     for (const Step& st : steps) {
         if (st.edit == s->LE_SubAdr) enter(s->LE_DevAdr, "A0");
@@ -127,6 +127,10 @@ TEST_F(SearchTest, FieldRulesAndEnabling) {
     enter(s->LE_Byte[1], "");
     EXPECT_FALSE(s->LE_Byte[2]->isEnabled());
     EXPECT_EQ(s8(s->BuildSearchPattern()), "»A1 12");
+    for (int i = 0; i < 4; ++i) {  // each byte enables the next, up to the fifth
+        enter(s->LE_Byte[i], "11");
+        EXPECT_TRUE(s->LE_Byte[i + 1]->isEnabled()) << i;
+    }
 }
 
 TEST_F(SearchTest, SearchStepsFromMatchToMatchAndReportsTheEnd) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -775,8 +776,8 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     answerSettings(true, [] {
         TWorkingSettings& ws = F_Einstellungen->WorkingSettings;
         ws.MemHex = 1;
-        ws.MemDevAddr = 0xA2;
-        ws.MemBytes = 512;
+        F_Einstellungen->LE_DevAdr->setText("0xA2");  // fields: OK takes what they show
+        F_Einstellungen->CB_MemBytes->setEditText("512");
     });
     w->miSetupClick();
     ASSERT_EQ(settingsRuns, 1);

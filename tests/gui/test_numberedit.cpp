@@ -94,6 +94,16 @@ TEST_F(NumberEditTest, TypingCapsAndKeepsTheCaretLeavingStoresAndRewrites) {
     type(edits[1], "0");
     edits[2]->setFocus(Qt::TabFocusReason);
     EXPECT_EQ(edits[1]->text(), "");  // the owner's choice for 0
+
+    edits[0]->setFocus(Qt::TabFocusReason);
+    addr->assign("0x50");  // the program's text: disabling the focused field leaves nothing
+    edits[0]->setEnabled(false);
+    EXPECT_EQ(stored, 16);
+    edits[0]->setEnabled(true);
+    edits[0]->clear();
+    type(edits[0], "0x60");  // the user's text is left all the same
+    edits[0]->setEnabled(false);
+    EXPECT_EQ(stored, 0x60);
 }
 
 TEST_F(NumberEditTest, CommitPendingRunsTheLeavingRuleOnce) {

@@ -216,6 +216,11 @@ TEST_F(ScanToolTest, DoubleClickHandsTheAddressToTheVisibleTelegramTool) {
     QTest::mouseDClick(t->LB_DeviceList->viewport(), Qt::LeftButton, {}, r.center());
     EXPECT_EQ(F_BusTool->E_DevAdr->text(), "0x90");
     EXPECT_EQ(ProjectSettings.BusDevAddr, 0x90);
+    t->LB_DeviceList->addItem("0xF4");  // beyond the field: the setting takes what it shows
+    t->LB_DeviceList->setCurrentRow(1);
+    t->LB_DeviceListDblClick();
+    EXPECT_EQ(F_BusTool->E_DevAdr->text(), "0xF");
+    EXPECT_EQ(ProjectSettings.BusDevAddr, 0xF);
 
     // Positions and visibility reach the project file through the main window.
     t->move(300, 200);

@@ -72,7 +72,7 @@ TProjectSettings unusualSettings() {
     s.ColorDevAddr = 0x00FF00;
     s.ColorSubAddr = 0x111111, s.ColorFromMaster = 0x222222, s.ColorToMaster = 0x333333;
     s.AttributeEnable = 0x1A5, s.LogAutoSave = 1, s.MasterClockHz = 400000;
-    s.ScanFrom = 2, s.ScanTo = 200, s.BusDevAddr = 0xA1, s.BusSubBytes = 2, s.BusSubAddr = 0x1234;
+    s.ScanFrom = 0x20, s.ScanTo = 200, s.BusDevAddr = 0xA1, s.BusSubBytes = 2, s.BusSubAddr = 0x1234;
     s.BusDataBytes = 16;
     for (int i = 0; i < 16; ++i) s.BusSendData[i] = static_cast<std::uint8_t>(0xF0 - i * 7);
     s.MemDevAddr = 0xAE, s.MemTwoSubBytes = 1, s.MemBytes = 32768, s.MemType = 2, s.MemWritePage = 16,
@@ -399,6 +399,31 @@ TEST_F(ConfigFile, BadInputLoadsWithDefaults) {
     EXPECT_EQ(ProjectSettings.MemWritePage, 0);
     EXPECT_EQ(ProjectSettings.LogicLevel, 2);
     EXPECT_EQ(readBytes(a), text);  // reading changes nothing
+}
+
+// Values no window can produce are brought within the windows' ranges by the reader.
+TEST_F(ConfigFile, ValuesBeyondTheWindowsAreBoundedOnReading) {
+    using S = TProjectSettings;
+    const std::tuple<const char*, std::int32_t S::*, std::int32_t> rows[] = {
+        {"[Speichertool]\r\nDatenbytes=2000000000", &S::MemBytes, 65536},
+        {"[Speichertool]\r\nBaustein=416", &S::MemDevAddr, 255},
+        {"[Speichertool]\r\nBaustein=-96", &S::MemDevAddr, 0},
+        {"[Bustool]\r\nvon Adresse=0x11", &S::ScanFrom, 0x10},
+        {"[Bustool]\r\nbis Adresse=0xF4", &S::ScanTo, 0xEE},
+        {"[Bustool]\r\nBaustein=416", &S::BusDevAddr, 239},
+        {"[Bustool]\r\nSubbytes=7", &S::BusSubBytes, 0},
+        {"[Bustool]\r\nSubadresse=0x1234", &S::BusSubAddr, 0x34},  // 1-byte width
+        {"[Bustool]\r\nSubbytes=2\r\nSubadresse=0x12345", &S::BusSubAddr, 0xFFFF},
+        {"[Bustool]\r\nDatenbytes=2000000000", &S::BusDataBytes, 16},
+        {"", &S::BaudRate, 9600},  // Baudrate=1 as the configuration's link section gave it
+    };
+    for (const auto& [lines, field, expected] : rows) {
+        resetProjectSettings();
+        ProjectSettings.BaudRate = 1;
+        writeBytes(project("a.kvo"), std::string(kRequired) + lines + "\r\n");
+        LoadProjectFile(project("a.kvo"), host);
+        EXPECT_EQ(ProjectSettings.*field, expected) << lines;
+    }
 }
 
 TEST_F(ConfigFile, WindowsProjectFileKeepsItsLinesOnSave) {
