@@ -9,10 +9,9 @@ int32_t LinkOpenCount = 0;
 std::atomic<bool> OfflineMode{false};
 
 namespace {
-std::atomic<bool> portGone{false};
-}
 
-namespace {
+// A send found the port gone; see ComPortGone.
+std::atomic<bool> portGone{false};
 
 // vl-com takes no lock of its own and keeps one reply slot per kind: two exchanges at
 // the same time would steal each other's acknowledge or answer.
