@@ -37,14 +37,23 @@ VLCOM_API int32_t VlCOMPortSel(BSTR* port, int32_t* baud);
 // 0 open failed, 1 open without block size, otherwise the adapter's block size.
 VLCOM_API int32_t VlCOMOpenPort(void);
 VLCOM_API void VlCOMClosePort(void);
-// Sends a text telegram: 0 ACK, 21 NAK, 6 nothing came. *payload becomes the frame.
+// Result of VlCOMSendTelegram when a write to the open port failed: the device is gone
+// (unplugged). Every later send gives it at once, until the port is closed.
+#define VLCOM_PORT_GONE (-1)
+
+// Sends a text telegram: 0 ACK, 21 NAK, 6 nothing came, VLCOM_PORT_GONE. *payload becomes
+// the frame. A new telegram starts a new exchange: an answer that came before it and was
+// not taken is dropped, and so is the late answer of an earlier telegram whose wait ended
+// empty (the send first lets it come in, up to a second after that wait).
 VLCOM_API int32_t VlCOMSendTelegram(BSTR* payload);
 // Sends binary data in blocks: 0 sent, 1 three NAKs, 2 no ACK or NAK, 3 adapter not ready.
 VLCOM_API int32_t VlCOMSendBIN(BSTR* data);
 VLCOM_API void VlCOMQuitTxBin(void);
-// The payload of the next received telegram, or empty after the answer wait.
+// The payload of the next received telegram, or empty after the answer wait. Called again,
+// it still takes a late answer, as long as no new telegram was sent.
 VLCOM_API BSTR VlCOMTelegramEmpfang(void);
 // VlCOMSendTelegram, then the answer as VlCOMTelegramEmpfang gives it (empty on failure).
+// An answer that comes after this wait is never returned for a later telegram.
 VLCOM_API BSTR VlCOMAntwortTelegram(BSTR* payload);
 // Requests *count bytes of binary data from the adapter.
 VLCOM_API BSTR VlCOMBinEmpfang(int32_t* count);

@@ -75,6 +75,18 @@ std::atomic<bool> RxAbort{false};  // close gave up waiting for a quiet line
 // How long a close lets the receive thread drain a busy line before it stops it.
 constexpr int kCloseDrainMs = 250;
 
+// The answer of an acknowledged telegram may come after the caller's wait ended (a slow bus
+// transfer). The adapter answers in order, so the next send first lets such an answer come
+// in, at most this long after the wait gave up, and throws it away.
+constexpr int kLateAnswerMs = 1000;
+// The last acknowledged telegram's answer has not been taken yet.
+std::atomic<bool> AnswerAwaited{false};
+// A wait for that answer ended empty: it is still on its way until this time (0 = none).
+std::atomic<Clock::rep> LateAnswerUntil{0};
+// A write to the open port failed: the device is gone (unplugged, closed). Until the port
+// is closed every send reports it at once.
+std::atomic<bool> PortGone{false};
+
 void acquireBin() {
     while (BinRxBusy.exchange(1, std::memory_order_acquire)) std::this_thread::yield();
 }
@@ -84,7 +96,9 @@ void releaseBin() {
 
 bool portWrite(const void* data, size_t len) {
     std::lock_guard<std::mutex> g(WriteLock);
-    return PortFileNo.writeAll(data, len);
+    const bool ok = PortFileNo.writeAll(data, len);
+    if (!ok && PortFileNo.isOpen()) PortGone.store(true);
+    return ok;
 }
 bool portWrite(const std::string& s) {
     return portWrite(s.data(), s.size());
@@ -174,9 +188,25 @@ BSTR waitAnswer() {
     for (int i = 0; i < n; ++i) {
         sleepMs(1);
         std::string a = AnswerSlot.take();
-        if (!a.empty()) return newString(a);
+        if (!a.empty()) {
+            AnswerAwaited.store(false);
+            LateAnswerUntil.store(0);
+            return newString(a);
+        }
     }
+    if (AnswerAwaited.load())
+        LateAnswerUntil.store(
+            (Clock::now() + std::chrono::milliseconds(kLateAnswerMs)).time_since_epoch().count());
     return nullptr;
+}
+
+// Starts a new exchange: an answer still on its way to an earlier telegram, and any answer
+// nobody took, must never pass as the answer to the telegram about to be sent.
+void forgetOldAnswers() {
+    const Clock::rep until = LateAnswerUntil.exchange(0);
+    while (until != 0 && AnswerSlot.empty() && Clock::now().time_since_epoch().count() < until) sleepMs(1);
+    AnswerAwaited.store(false);
+    AnswerSlot.clear();
 }
 
 int32_t effectiveBlockSize() {
@@ -226,6 +256,7 @@ int32_t VlCOMOpenPort(void) {
             PortFileNo.configure(LinkBaud.load());  // failures ignored
         }
         result = 1;
+        PortGone.store(false);
         if (RxRunFlag.load() == 0) {
             RxRunFlag.store(1);
             RxEnded.store(false);
@@ -251,16 +282,20 @@ void VlCOMClosePort(void) {
     stopReceiveThread();
     std::lock_guard<std::mutex> g(WriteLock);
     PortFileNo.close();
+    PortGone.store(false);
 }
 
 int32_t VlCOMSendTelegram(BSTR* payload) {
     if (!payload) return 6;
     std::string frame = buildTextFrame(fromString(*payload));
     assignString(payload, frame);
+    if (PortGone.load()) return VLCOM_PORT_GONE;
+    forgetOldAnswers();
     std::string reply;
     int32_t result = 0;
     for (int attempt = 0; attempt < 3; ++attempt) {
-        portWrite(frame);
+        // A failed write to the open port: no attempt can reach the adapter any more.
+        if (!portWrite(frame) && PortGone.load()) return VLCOM_PORT_GONE;
         sleepMs(5);
         for (int i = 0; i < 50; ++i) {
             std::string r = AckSlot.take();
@@ -274,6 +309,7 @@ int32_t VlCOMSendTelegram(BSTR* payload) {
             result = 6;
         } else if (static_cast<uint8_t>(reply[0]) == ACK) {
             result = 0;
+            AnswerAwaited.store(true);
             break;
         } else {
             result = static_cast<uint8_t>(reply[0]);

@@ -10,6 +10,9 @@ std::atomic<bool> OfflineMode{false};
 
 namespace {
 
+// A send found the port gone; see ComPortGone.
+std::atomic<bool> portGone{false};
+
 // vl-com takes no lock of its own and keeps one reply slot per kind: two exchanges at
 // the same time would steal each other's acknowledge or answer.
 std::mutex& linkLock() {
@@ -50,6 +53,7 @@ std::string takeOleReply(BSTR s) {
 bool ComOpen() {
     if (LinkOpenCount == 0) {
         std::lock_guard<std::mutex> g(linkLock());
+        portGone = false;
         const int32_t r = VlCOMOpenPort();
         if (r == 0) return false;
         if (r == 1) {
@@ -70,16 +74,27 @@ void ComClose() {
     }
 }
 
+// The send and the wait of an exchange as two calls, so that a port that is gone is told
+// from an adapter that did not answer.
 std::string ComQuery(const std::string& command) {
     if (OfflineMode) return {};
     std::lock_guard<std::mutex> g(linkLock());
     OleCommand cmd(command);
-    return takeOleReply(VlCOMAntwortTelegram(cmd.ref()));
+    const int32_t r = VlCOMSendTelegram(cmd.ref());
+    if (r == VLCOM_PORT_GONE) portGone = true;
+    if (r != 0) return {};
+    return takeOleReply(VlCOMTelegramEmpfang());
 }
 
 int32_t ComSend(const std::string& command) {
     if (OfflineMode) return 0;
     std::lock_guard<std::mutex> g(linkLock());
     OleCommand cmd(command);
-    return VlCOMSendTelegram(cmd.ref());
+    const int32_t r = VlCOMSendTelegram(cmd.ref());
+    if (r == VLCOM_PORT_GONE) portGone = true;
+    return r;
+}
+
+bool ComPortGone() {
+    return portGone;
 }

@@ -33,8 +33,13 @@ void ComClose();
 // Sends a command and returns the adapter's reply text, cut at its first zero byte;
 // "" when nothing came or in OfflineMode (then nothing is sent).
 std::string ComQuery(const std::string& command);
-// Sends a command without a reply: 0 ACK, 21 NAK, 6 nothing came; 0 in OfflineMode.
+// Sends a command without a reply: 0 ACK, 21 NAK, 6 nothing came, VLCOM_PORT_GONE; 0 in
+// OfflineMode.
 int32_t ComSend(const std::string& command);
+// True after a query or send found the port gone (the adapter was unplugged): a tool ends
+// its operation at once instead of trying the next telegram. Cleared when ComOpen opens the
+// port afresh.
+bool ComPortGone();
 
 // Library boundary helpers (also used by the tests).
 // A new OLE byte string holding exactly the bytes of text (length 0 for "", never null

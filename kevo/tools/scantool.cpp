@@ -19,6 +19,7 @@
 #include "bustool.h"
 #include "checkbinding.h"
 #include "deviceinfo.h"
+#include "dialogseam.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
 #include "masterclock.h"
@@ -204,6 +205,7 @@ void TF_ScanTool::TB_ScanClick() {
                 }
                 break;
             }
+            if (ComPortGone()) break;  // the adapter was unplugged: no further address can answer
         }
     } catch (...) {
         // A reply the runtime cannot convert: the link and the clock are put right before the
@@ -212,4 +214,7 @@ void TF_ScanTool::TB_ScanClick() {
         throw;
     }
     finishScan(progress);
+    if (ComPortGone())
+        dialogs::messageDlgPos("Datenübertragung fehlgeschlagen!\nVerbindung prüfen.",
+                               dialogs::MsgType::Error, dialogs::mbOK, x() + 150, y() + 150);
 }

@@ -176,6 +176,13 @@ TEST_F(BusToolTest, ReadsTheRegisterDeviceAndEmptiesTheFieldsBeyondTheReply) {
     ASSERT_TRUE(ComOpen());
     receive();
     EXPECT_EQ(LinkOpenCount, 1);
+    // Answers later than the wait fail their own reads and never show as the next read's.
+    sim->setReplyDelayMs(300);
+    receive();
+    typeAndLeave(t->E_DevAdr, "0xA0");
+    receive();
+    sim->setReplyDelayMs(0);
+    EXPECT_EQ(messages().size(), 2u) << "a read showed the answer of the read before it";
     ComClose();
 
     // An odd address reads directly, whatever the width.

@@ -406,6 +406,14 @@ TEST_F(MemoryToolTest, DeviceFailureMessages) {
     EXPECT_EQ(messages()[0].text, "Lesen des Bausteines fehlgeschlagen!");
     EXPECT_EQ(m->MemState[0], MemRead | MemChanged);
     EXPECT_EQ(m->MemState[16], MemRead);
+    // Answers later than the wait (the link held, as by a recording) fill no other chunk.
+    ASSERT_TRUE(ComOpen());
+    sim->setReplyDelayMs(300);
+    m->ReadMemoryRange(16, 31);
+    m->ReadMemoryRange(0, 15);
+    sim->setReplyDelayMs(0);
+    ComClose();
+    EXPECT_EQ(m->MemState[0], MemRead | MemChanged) << "chunk 0 took the answer of chunk 16";
     m->TB_WriteAll->setChecked(true);
 
     // Offline: the first query comes back empty, in a read and in a write alike; each box

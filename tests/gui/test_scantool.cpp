@@ -116,6 +116,15 @@ TEST_F(ScanToolTest, StatusEightIsTriedThreeTimes) {
     scan();
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(sim->receivedTelegrams().back().substr(0, 2), "0L");
+    // Answers later than the wait (the link held, as by a recording): no probe takes another's.
+    t->TB_ClearClick();
+    choose(t->CB_vonAdresse, "0x90");
+    choose(t->CB_bisAdresse, "0x92");
+    ASSERT_TRUE(ComOpen());
+    sim->setReplyDelayMs(300);
+    scan();
+    ComClose();
+    for (const std::string& a : found()) EXPECT_EQ(a, "0x90");
 }
 
 TEST_F(ScanToolTest, ClockListAndAddressListsFollowTheirRules) {

@@ -161,7 +161,7 @@ TEST_F(Port, VanishedPortFailsQuietly) {
     ASSERT_EQ(openPort(), 64);
     sim->vanish();
     auto t0 = std::chrono::steady_clock::now();
-    EXPECT_EQ(send("x"), 6);
+    EXPECT_EQ(send("x"), VLCOM_PORT_GONE);
     EXPECT_EQ(query("$"), "");
     EXPECT_EQ(take(asGetRxBinBuf()), "");
     BSTR data = make(std::string(100, 'd'));

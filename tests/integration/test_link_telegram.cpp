@@ -161,6 +161,12 @@ TEST_F(Telegrams, AnswerWaitFollowsTheBaudRate) {
     sim->setReply("L", "late");
     sim->setReplyDelayMs(40);
     EXPECT_EQ(query("L"), "late");
+    // ... and one that comes after its wait is never the next telegram's answer.
+    sim->setReplyDelayMs(300);
+    EXPECT_EQ(query("L"), "");
+    sim->setReply("N", "next");
+    sim->setReplyDelayMs(40);
+    EXPECT_EQ(query("N"), "next");
 
     VlCOMClosePort();
     sim->setReplyDelayMs(0);
