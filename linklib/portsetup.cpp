@@ -4,8 +4,8 @@
 // The dialog is a modal Qt dialog of the library's own; it runs in the program's
 // QApplication on the calling (GUI) thread. Without a QApplication, or from another thread,
 // no dialog is shown and the caller's values come back unchanged.
-#include "linkstate.h"
 #include "dialogkeys.h"
+#include "linkstate.h"
 
 #include <qdrawutil.h>
 #include <QApplication>

@@ -73,7 +73,7 @@ class NumberEdit : public QObject {
 
     QPointer<QLineEdit> edit_;
     Rules rules_;
-    QString good_;         // the last text that passed the typing rule
-    unsigned leaves_ = 0;  // how often the leaving rule ran
+    QString good_;            // the last text that passed the typing rule
+    unsigned leaves_ = 0;     // how often the leaving rule ran
     bool typedText_ = false;  // the user changed the text since the program last wrote it
 };
