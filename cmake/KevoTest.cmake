@@ -1,11 +1,11 @@
 set(KEVO_TEST_ENV_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/kevo-test-env.sh)
 
 # kevo_register_test(NAME TIMEOUT COMMAND...)
-# The one registration of every ctest test. Each run gets a fresh temporary folder for its
-# home, XDG folders, temporary files and device root (kevo-test-env.sh), removed afterwards
-# whatever the test did; the suite writes nowhere else outside the build folder.
+# The one registration of every ctest test. Each run gets a fresh temporary folder below
+# the build folder for its home, XDG folders, temporary files and device root
+# (kevo-test-env.sh), removed afterwards whatever the test did.
 function(kevo_register_test name timeout)
-  add_test(NAME ${name} COMMAND sh ${KEVO_TEST_ENV_SCRIPT} ${ARGN})
+  add_test(NAME ${name} COMMAND sh ${KEVO_TEST_ENV_SCRIPT} ${CMAKE_BINARY_DIR}/test-tmp ${ARGN})
   set_tests_properties(${name} PROPERTIES
     TIMEOUT ${timeout}
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1")

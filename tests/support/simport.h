@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -42,9 +43,9 @@ class SimPortTest : public ::testing::Test {
         setenv("VLCOM_PORT_DIR", portDir.c_str(), 1);
     }
 
-    // A fresh folder /tmp/<prefix>-XXXXXX, removed again by removePortDir().
+    // A fresh folder <temp>/<prefix>-XXXXXX, removed again by removePortDir().
     void makePortDir(const std::string& prefix) {
-        std::string tmpl = "/tmp/" + prefix + "-XXXXXX";
+        std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
         ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
         usePortDir(tmpl);
     }
