@@ -1,3 +1,16 @@
+set(KEVO_TEST_ENV_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/kevo-test-env.sh)
+
+# kevo_register_test(NAME TIMEOUT COMMAND...)
+# The one registration of every ctest test. Each run gets a fresh temporary folder below
+# the build folder for its home, XDG folders, temporary files and device root
+# (kevo-test-env.sh), removed afterwards whatever the test did.
+function(kevo_register_test name timeout)
+  add_test(NAME ${name} COMMAND sh ${KEVO_TEST_ENV_SCRIPT} ${CMAKE_BINARY_DIR}/test-tmp ${ARGN})
+  set_tests_properties(${name} PROPERTIES
+    TIMEOUT ${timeout}
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1")
+endfunction()
+
 # kevo_add_test(NAME SOURCES... LIBS ...)
 # Builds one GoogleTest executable and registers it with ctest. Every test runs
 # on Qt's offscreen platform so a plain `ctest` behaves like CI.
@@ -7,13 +20,10 @@ function(kevo_add_test name)
   target_link_libraries(${name} PRIVATE ${KT_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   # Shared test helpers (header-only): Qt application, simulator fixture, waiting.
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
-  add_test(NAME ${name} COMMAND ${name})
   if(NOT KT_TIMEOUT)
     set(KT_TIMEOUT 300)
   endif()
-  set_tests_properties(${name} PROPERTIES
-    TIMEOUT ${KT_TIMEOUT}
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1")
+  kevo_register_test(${name} ${KT_TIMEOUT} $<TARGET_FILE:${name}>)
 endfunction()
 
 # kevo_folder_library(NAME TYPE DIR [EXCLUDE files...] [LINK libs...])

@@ -50,10 +50,12 @@ const std::string& logPath() {
                         : (tmp && *tmp ? tmp : "/tmp");
         logFolder += "/kevo-fuzz-log-XXXXXX";
         FUZZ_CHECK(::mkdtemp(logFolder.data()) != nullptr);
-        std::atexit([] {
+        void (*removeFolder)() = [] {
             ::unlink((logFolder + "/log.i2p").c_str());
             ::rmdir(logFolder.c_str());
-        });
+        };
+        std::atexit(removeFolder);
+        kevofuzz::atFailure = removeFolder;
         return logFolder + "/log.i2p";
     }();
     return path;

@@ -14,8 +14,13 @@
 
 namespace kevofuzz {
 
+// Run by fail() before it aborts, which skips the exit handlers: what an entry point must undo
+// even then (a temporary folder it made).
+inline void (*atFailure)() = nullptr;
+
 [[noreturn]] inline void fail(const char* what, const char* file, int line) {
     std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", what, file, line);
+    if (atFailure) atFailure();
     std::abort();
 }
 

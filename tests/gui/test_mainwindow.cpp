@@ -76,7 +76,7 @@ TEST_F(MainWindowTest, EmptyProjectDirectoryEntryKeepsTheDefault) {
 }
 
 TEST_F(MainWindowTest, LinkedStartUpIdentifiesAndConfiguresTheAdapter) {
-    linkedStart();
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
     const auto t = sim->receivedTelegrams();
     auto has = [&t](const std::string& s) { return std::find(t.begin(), t.end(), s) != t.end(); };
     EXPECT_TRUE(has("$"));
@@ -282,7 +282,7 @@ TEST_F(MainWindowTest, StartWhileOfflineIsRefusedWithALine) {
 }
 
 TEST_F(MainWindowTest, RecordingGivesHeaderNumberedLinesAndFooter) {
-    linkedStart();
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
     std::vector<uint8_t> pairs = telegram({0xA0, 0x00, 0x11});
     const auto t2 = telegram({0xA1, 0x3F});
     pairs.insert(pairs.end(), t2.begin(), t2.end());
@@ -332,7 +332,7 @@ TEST_F(MainWindowTest, RecordingGivesHeaderNumberedLinesAndFooter) {
 }
 
 TEST_F(MainWindowTest, RecordingWithoutDataLeavesTheDocumentFlags) {
-    linkedStart();
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
     sim->setCaptureIdle();
     const int before = w->DocFlags;
     w->miAnlStart->trigger();
@@ -343,7 +343,7 @@ TEST_F(MainWindowTest, RecordingWithoutDataLeavesTheDocumentFlags) {
 }
 
 TEST_F(MainWindowTest, LogAutoSaveWritesTheDefaultLogIntoTheLogFolder) {
-    linkedStart();
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
     ProjectSettings.LogAutoSave = 1;
     const auto pairs = telegram({0xA0, 0x10, 0x20, 0x30});
     sim->setCaptureScript(pairs);
@@ -363,7 +363,7 @@ TEST_F(MainWindowTest, LogAutoSaveWritesTheDefaultLogIntoTheLogFolder) {
 }
 
 TEST_F(MainWindowTest, CloseDuringRecordingAsksAndCancelKeepsItRunning) {
-    linkedStart();
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
     sim->setCaptureTraffic(rafusim::TrafficOptions{});
     w->miAnlStart->trigger();
     ASSERT_NE(w->CaptureThread, nullptr);
@@ -400,7 +400,7 @@ TEST_F(MainWindowTest, CloseWithoutRecordingAsksNothing) {
 
 TEST_F(MainWindowTest, SettingsCommandTestsThePortAndMarksOnlyChanges) {
     offlineStart();
-    startSim();
+    ASSERT_NO_FATAL_FAILURE(startSim());
     // OK without a change: the port (still none) is tested, the program stays offline.
     answerSettings(true);
     w->miSetup->trigger();
@@ -629,7 +629,7 @@ class FaultyTrace : public MonitorView {
 };
 
 TEST_F(MainWindowTest, ExceptionInACaptureHandOverStillStopsTheAdapterAndEndsWithTheFooter) {
-    linkedStart();
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
     FaultyTrace faulty(w->RE_I2CMonitor);
     setMonitorView(&faulty);
     struct Restore {

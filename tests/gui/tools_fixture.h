@@ -25,7 +25,7 @@ class ToolWindowTest : public MainWindowTest {
 
     // A linked start with the tools available and the simulated bus of the demo.
     void start() {
-        startSim();
+        ASSERT_NO_FATAL_FAILURE(startSim());
         sim->addDevice(0xA0, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});
         sim->addDevice(0xA4, {rafusim::DeviceKind::Eeprom, 8192, 32, 2, 0xFF});
         sim->addDevice(0xAE, {rafusim::DeviceKind::Ram, 256, 1, 1, 0x00});
@@ -39,7 +39,7 @@ class ToolWindowTest : public MainWindowTest {
         F_BusTool = new TF_BusTool(w);
         w->setToolWindow(ProjectFileHost::BusForm, F_BusTool);
         F_Fortschritt = new TF_Fortschritt(w);
-        showWindow();
+        ASSERT_NO_FATAL_FAILURE(showWindow());
         ASSERT_FALSE(OfflineMode);
         sim->clearLog();
     }

@@ -11,7 +11,7 @@ endforeach()
 if(_link_sim_ready)
   foreach(_t telegram port binary)
     kevo_add_test(test_link_${_t} SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_link_${_t}.cpp
-                  LIBS vl-com rafusim_core)
+                  LIBS vl-com vlcom_proto rafusim_core)
     target_include_directories(test_link_${_t} PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   endforeach()
 endif()

@@ -33,6 +33,11 @@ class AdapterTest : public kevosupport::SimPortTest {
         OfflineMode = false;
         DeviceInfo = TDeviceInfo();
         resetProjectSettings();
+        // A box no test scripted would wait for a click forever: it fails the test instead.
+        dialogs::setResponder([](const dialogs::Request& r) {
+            ADD_FAILURE() << "unexpected box: " << r.text;
+            return dialogs::Response{dialogs::mrIgnore, {}};
+        });
         ASSERT_EQ(select("COM3"), 1);
     }
 
@@ -45,7 +50,7 @@ class AdapterTest : public kevosupport::SimPortTest {
         removePortDir();
     }
 
-    static int32_t select(const std::string& port, int32_t baud = 921600) {
+    static int32_t select(const std::string& port, int32_t baud = kSlackBaud) {
         BSTR p = SysAllocStringByteLen(port.data(), static_cast<uint32_t>(port.size()));
         const int32_t r = VlCOMPortSel(&p, &baud);
         SysFreeString(p);

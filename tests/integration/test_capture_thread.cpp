@@ -71,7 +71,7 @@ class CaptureThread : public kevosupport::SimPortTest, protected kevosupport::St
         resetTraceDecoder();
         setCaptureLink({});
         BSTR port = SysAllocStringByteLen("COM6", 4);
-        int32_t baud = 921600;
+        int32_t baud = kSlackBaud;
         ASSERT_EQ(VlCOMPortSel(&port, &baud), 1);
         SysFreeString(port);
         installStoreAndView();
@@ -140,7 +140,7 @@ TEST_F(CaptureThread, StopAtOnceStillRunsTheWholeSequence) {
     ProjectSettings.LogicLevel = 2;
     ProjectSettings.ClockDivider = 1;
     DeviceInfo.PllMode = 1;
-    startRecording();
+    ASSERT_NO_FATAL_FAILURE(startRecording());
     thread->Terminate();
     const auto t0 = Clock::now();
     thread->WaitFor();
@@ -190,7 +190,7 @@ TEST_F(CaptureThread, EventsAreStoredInOrderAndDecoded) {
     };
     sim->setCaptureScript(script);
     ProjectSettings.TriggerMode = 2;
-    startRecording();
+    ASSERT_NO_FATAL_FAILURE(startRecording());
     ASSERT_TRUE(serveUntil([&] { return store->BytesUsed.load() == int32_t(script.size()); }, 10000));
     ASSERT_TRUE(serveUntil([&] { return store->DecodePos == int32_t(script.size()); }, 5000));
     stopRecording();
@@ -215,7 +215,7 @@ TEST_F(CaptureThread, HeaderContinuesTheTraceItFinds) {
     // A loaded log ends with a telegram line: the separator goes onto its end.
     view->insertAtCaret("I²C-Analyzer Protokolldatei: x.i2p");
     view->addLine("00000  »A0 01«");
-    startRecording();
+    ASSERT_NO_FATAL_FAILURE(startRecording());
     stopRecording();
     QStringList l = lines();
     ASSERT_EQ(l.size(), 9);
@@ -224,7 +224,7 @@ TEST_F(CaptureThread, HeaderContinuesTheTraceItFinds) {
     expectFooter(l, CaptureEndedText);
 
     // A second recording fills the empty line that the first one's footer left.
-    startRecording();
+    ASSERT_NO_FATAL_FAILURE(startRecording());
     stopRecording();
     l = lines();
     ASSERT_EQ(l.size(), 16) << view->toPlainText().toStdString();
@@ -240,7 +240,7 @@ TEST_F(CaptureThread, GeneratedTrafficReachesStoreAndTraceWhole) {
     t.bufferFullEvery = 40;
     t.maxPairs = 40000;
     sim->setCaptureTraffic(t);
-    startRecording();
+    ASSERT_NO_FATAL_FAILURE(startRecording());
     // 40,000 bus pairs plus the overflow marks, all of them sent and stored.
     ASSERT_TRUE(serveUntil(
         [&] {
@@ -273,7 +273,7 @@ TEST_F(CaptureThread, FullStoreEndsTheRecordingByItself) {
     sim->setCaptureScript({First, 0xA0, Last, 0x01,             // start 49,998
                            First, 0xA2, Mid, 0x02, Last, 0x03,  // start 49,999: first pair only
                            First, 0xA4, Last, 0x04});           // dropped
-    startRecording();
+    ASSERT_NO_FATAL_FAILURE(startRecording());
     ASSERT_TRUE(serveUntil([&] { return thread->Finished(); }, 15000));  // no stop requested
     stopRecording();
 

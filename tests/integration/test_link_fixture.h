@@ -67,23 +67,25 @@ class LinkTest : public kevosupport::SimPortTest {
         removePortDir();
     }
 
-    int32_t select(const std::string& port = "COM5", int32_t baud = 921600) {
+    int32_t select(const std::string& port = "COM5", int32_t baud = kSlackBaud) {
         BSTR p = make(port);
         int32_t r = VlCOMPortSel(&p, &baud);
         SysFreeString(p);
         return r;
     }
 
-    // Opens the port; once a block size came, waits until the library's ACK of that reply
-    // has reached the simulator, so that a test clearing the wire log next starts clean.
-    int32_t openPort(int32_t baud = 921600) {
+    // Opens the port; waits until the library's answer to the block-size reply (one without
+    // a usable size too) has reached the simulator, so that a test clearing the wire log next
+    // starts clean.
+    int32_t openPort(int32_t baud = kSlackBaud) {
         select("COM5", baud);
         const int32_t r = VlCOMOpenPort();
-        if (r > 1)
-            waitUntil([&] {
-                const std::vector<uint8_t> raw = sim->rawReceived();
-                return !raw.empty() && raw.back() == rafusim::ACK;
-            });
+        waitUntil(
+            [&] {
+                const rafusim::Stats s = sim->stats();
+                return s.replyAcks + s.replyNaks >= s.repliesSent;
+            },
+            10000);
         return r;
     }
 

@@ -15,6 +15,19 @@ namespace {
 
 class Port : public LinkTest {};
 
+// A forked child has the simulator's thread only in its copied memory: the leak check at its
+// exit cannot stop that thread and may report the buffers on its stack. The child's verdict is
+// its exit code.
+bool inChildProcess = false;
+
+}  // namespace
+
+extern "C" int __lsan_is_turned_off() {
+    return inChildProcess ? 1 : 0;
+}
+
+namespace {
+
 int countQueries(rafusim::Simulator& s) {
     int n = 0;
     for (const std::string& t : s.receivedTelegrams()) n += (t == "%");
@@ -130,7 +143,11 @@ TEST_F(Port, ProcessMayEndWithThePortOpen) {
     // adapter simulator of this process answers its block-size query.
     pid_t child = fork();
     ASSERT_GE(child, 0);
-    if (child == 0) exit(openPort() == 64 ? 0 : 3);
+    if (child == 0) {
+        inChildProcess = true;
+        select();
+        exit(VlCOMOpenPort() == 64 ? 0 : 3);
+    }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
@@ -153,7 +170,7 @@ TEST_F(Port, CloseOnABusyLineStillReturns) {
     // Blocks the closed port left unanswered come again first and hold back the
     // block-size answer; once they are taken, a repeated query gets it.
     ASSERT_GE(openPort(), 1);
-    ASSERT_TRUE(sim->waitCaptureIdle(5000));
+    ASSERT_TRUE(sim->waitCaptureIdle(60000));  // up to the adapter's 64 KB backlog, block by block
     EXPECT_EQ(openPort(), 64);
 }
 

@@ -6,17 +6,25 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "devroot.h"
 #include "rafusim.h"
 #include "serialport.h"
+#include "vl-com.h"
 
 namespace kevosupport {
 
 class SimPortTest : public ::testing::Test {
   protected:
+    // The rate the linked tests choose where they do not test the answer wait itself. On a pty
+    // it changes nothing on the wire, but the library then waits up to 109 one-millisecond
+    // rounds for an answer (6 at 921,600 baud), so a loaded machine does not turn a late reply
+    // of the simulator into a missing one.
+    static constexpr int32_t kSlackBaud = 9600;
+
     PrivateDevRoot devRoot;
     std::string portDir;
     std::unique_ptr<rafusim::Simulator> sim;
@@ -35,9 +43,9 @@ class SimPortTest : public ::testing::Test {
         setenv("VLCOM_PORT_DIR", portDir.c_str(), 1);
     }
 
-    // A fresh folder /tmp/<prefix>-XXXXXX, removed again by removePortDir().
+    // A fresh folder <temp>/<prefix>-XXXXXX, removed again by removePortDir().
     void makePortDir(const std::string& prefix) {
-        std::string tmpl = "/tmp/" + prefix + "-XXXXXX";
+        std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
         ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
         usePortDir(tmpl);
     }
@@ -45,7 +53,27 @@ class SimPortTest : public ::testing::Test {
     void startSim(rafusim::Simulator::Options o) {
         o.portDir = portDir;
         sim = std::make_unique<rafusim::Simulator>(o);
-        ASSERT_TRUE(sim->start()) << sim->lastError();
+        ASSERT_TRUE(sim->start()) << "the adapter simulator did not start: " << sim->lastError();
+        ASSERT_NO_FATAL_FAILURE(expectBlockSizeAnswered());
+    }
+
+    // Set-up check: the library opens the simulator's port and gets its block size. Without
+    // that no linked test can run, so it fails here with the reason instead of in a later wait.
+    void expectBlockSizeAnswered() {
+        const std::string name = sim->portName();
+        BSTR port = SysAllocStringByteLen(name.data(), static_cast<uint32_t>(name.size()));
+        int32_t baud = kSlackBaud;
+        const int32_t usable = VlCOMPortSel(&port, &baud);
+        SysFreeString(port);
+        const int32_t opened = usable ? VlCOMOpenPort() : 0;
+        VlCOMClosePort();
+        ASSERT_EQ(usable, 1) << "the library cannot open the simulator's port " << sim->linkPath();
+        ASSERT_EQ(opened, sim->blockSize()) << "the port opens without its block size";
+        // The library's ACK of the reply is on the wire before the close returns; let it reach
+        // the simulator, so that the test starts with empty logs.
+        ASSERT_TRUE(sim->waitFor([&] { return sim->stats().replyAcks > 0; }, 10000))
+            << "no ACK of the block size";
+        sim->clearLog();
     }
 
     void startSim(const std::string& portName) {

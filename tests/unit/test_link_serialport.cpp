@@ -58,6 +58,7 @@ struct Pty {
 
 class SerialPortTest : public ::testing::Test {
   protected:
+    const kevosupport::EnvGuard env_{"VLCOM_PORT_DIR", "VLCOM_DEV_ROOT"};  // put back after each test
     std::string dir;
     void SetUp() override {
         char tmpl[] = "/tmp/link-serial-XXXXXX";
@@ -68,8 +69,6 @@ class SerialPortTest : public ::testing::Test {
     void TearDown() override {
         std::string cmd = "rm -rf '" + dir + "'";
         ASSERT_EQ(system(cmd.c_str()), 0);
-        unsetenv("VLCOM_PORT_DIR");
-        unsetenv("VLCOM_DEV_ROOT");
     }
     void linkPort(const std::string& name, const std::string& target) {
         ASSERT_EQ(symlink(target.c_str(), (dir + "/" + name).c_str()), 0);
@@ -83,6 +82,7 @@ TEST_F(SerialPortTest, PortNamesMapThroughThePortFolder) {
     linkPort("COM7", "/dev/null");
     EXPECT_EQ(serial::devicePath("COM7"), dir + "/COM7");
     EXPECT_EQ(serial::devicePath("com7"), dir + "/COM7");
+    unsetenv("VLCOM_DEV_ROOT");  // the fixed devices themselves
     EXPECT_EQ(serial::devicePath("COM1"), "/dev/ttyS0");
     EXPECT_EQ(serial::devicePath(""), "");
     EXPECT_EQ(serial::devicePath("../COM7"), "");
