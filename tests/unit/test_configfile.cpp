@@ -505,7 +505,8 @@ TEST_F(ConfigFile, FailedWriteKeepsOldFileAndTilde) {
     writeBytes(a, kRequired);
     writeBytes(host.cfg, kRequired);  // a configuration that fits, for the project to fail
     host.project = a;
-    // A full disk: no file may grow beyond 300 bytes while saving.
+    // A full disk: no file may grow beyond what the configuration needs (it names the project
+    // twice at most) while saving; the project file needs more.
     struct sigaction ignore {
     }, old{};
     ignore.sa_handler = SIG_IGN;
@@ -513,7 +514,7 @@ TEST_F(ConfigFile, FailedWriteKeepsOldFileAndTilde) {
     struct rlimit saved;
     ::getrlimit(RLIMIT_FSIZE, &saved);
     struct rlimit small = saved;
-    small.rlim_cur = 300;
+    small.rlim_cur = 300 + 2 * a.size();
     ::setrlimit(RLIMIT_FSIZE, &small);
     const bool ok = SaveProjectFile(a, host);
     ::setrlimit(RLIMIT_FSIZE, &saved);
