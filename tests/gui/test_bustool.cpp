@@ -177,7 +177,7 @@ TEST_F(BusToolTest, ReadsTheRegisterDeviceAndEmptiesTheFieldsBeyondTheReply) {
     receive();
     EXPECT_EQ(LinkOpenCount, 1);
     // Answers later than the wait fail their own reads and never show as the next read's.
-    sim->setReplyDelayMs(300);
+    sim->setReplyDelayMs(kLateReplyMs);
     receive();
     typeAndLeave(t->E_DevAdr, "0xA0");
     receive();

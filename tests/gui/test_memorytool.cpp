@@ -408,7 +408,7 @@ TEST_F(MemoryToolTest, DeviceFailureMessages) {
     EXPECT_EQ(m->MemState[16], MemRead);
     // Answers later than the wait (the link held, as by a recording) fill no other chunk.
     ASSERT_TRUE(ComOpen());
-    sim->setReplyDelayMs(300);
+    sim->setReplyDelayMs(kLateReplyMs);
     m->ReadMemoryRange(16, 31);
     m->ReadMemoryRange(0, 15);
     sim->setReplyDelayMs(0);

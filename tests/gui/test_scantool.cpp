@@ -121,7 +121,7 @@ TEST_F(ScanToolTest, StatusEightIsTriedThreeTimes) {
     choose(t->CB_vonAdresse, "0x90");
     choose(t->CB_bisAdresse, "0x92");
     ASSERT_TRUE(ComOpen());
-    sim->setReplyDelayMs(300);
+    sim->setReplyDelayMs(kLateReplyMs);
     scan();
     ComClose();
     for (const std::string& a : found()) EXPECT_EQ(a, "0x90");

@@ -24,6 +24,9 @@ class SimPortTest : public ::testing::Test {
     // rounds for an answer (6 at 921,600 baud), so a loaded machine does not turn a late reply
     // of the simulator into a missing one.
     static constexpr int32_t kSlackBaud = 9600;
+    // A reply delay that makes an answer late at kSlackBaud even when the wait's rounds run long,
+    // and still lets it come within the second in which the next telegram waits for it.
+    static constexpr int kLateReplyMs = 600;
 
     PrivateDevRoot devRoot;
     std::string portDir;
