@@ -1,7 +1,6 @@
 #include "rtfwriter.h"
 
 #include <QColor>
-#include <QFile>
 #include <QFont>
 #include <QTextBlock>
 #include <QTextCharFormat>
@@ -150,19 +149,6 @@ QByteArray documentToRtf(const QTextDocument& doc, const Options& options) {
     }
     out += "\\par\r\n}\r\n";
     return out;
-}
-
-bool saveDocument(const QTextDocument& doc, const QString& path, const Options& options, QString* error) {
-    const QByteArray data = documentToRtf(doc, options);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        if (error) *error = f.errorString();
-        return false;
-    }
-    const bool ok = f.write(data) == data.size() && f.flush();
-    if (!ok && error) *error = f.errorString();
-    f.close();
-    return ok;
 }
 
 }  // namespace rtf

@@ -28,11 +28,6 @@ struct Options {
 // The whole document as RTF text (pure ASCII bytes).
 QByteArray documentToRtf(const QTextDocument& doc, const Options& options = {});
 
-// Writes documentToRtf to path (replacing the file). False when the file cannot be
-// created or written completely; the reason is in *error when given.
-bool saveDocument(const QTextDocument& doc, const QString& path, const Options& options = {},
-                  QString* error = nullptr);
-
 // The Windows-1252 byte of a character, or -1 when the code page has none.
 int windows1252Byte(char16_t c);
 

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <memory>
@@ -147,20 +145,6 @@ TEST(RtfWriter, EmptyDocumentIsValidRtf) {
     MiniRtf r(rtf::documentToRtf(doc));
     EXPECT_TRUE(r.balanced);
     EXPECT_EQ(r.plain, u"\n");
-}
-
-TEST(RtfWriter, SaveReportsUnwritableTarget) {
-    QTemporaryDir dir;
-    QTextDocument doc;
-    doc.setPlainText("x");
-    QString err;
-    EXPECT_FALSE(rtf::saveDocument(doc, dir.filePath("missing/sub/x.rtf"), {}, &err));
-    EXPECT_FALSE(err.isEmpty());
-    const QString ok = dir.filePath("x.rtf");
-    ASSERT_TRUE(rtf::saveDocument(doc, ok));
-    QFile f(ok);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), rtf::documentToRtf(doc));
 }
 
 }  // namespace
