@@ -292,12 +292,12 @@ bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
     // The configuration file is also the default project: one that holds no settings yet
     // (written only for a named project so far) gets the built-in ones, so that its reader
     // never finds it damaged and sets it aside.
-    KeyCounter counter{cfg};
-    TProjectSettings builtIn;
-    visitFields(builtIn, counter);
-    if (!name.empty() && counter.found == 0) {
+    if (!name.empty()) {
+        KeyCounter counter{cfg};
+        TProjectSettings builtIn;
+        visitFields(builtIn, counter);
         Writer writer{cfg};
-        visitFields(builtIn, writer);
+        if (counter.found == 0) visitFields(builtIn, writer);
     }
     if (!cfg.updateFile()) return saveFailed();
 
