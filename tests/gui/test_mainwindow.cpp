@@ -51,6 +51,11 @@ TEST_F(MainWindowTest, FirstRunWithoutConfigurationGoesOfflineAfterCancel) {
     EXPECT_FALSE(w->miNew->isEnabled());
     EXPECT_FALSE(w->miSave->isEnabled());
     EXPECT_TRUE(w->TB_Open->isEnabled());
+    for (QAction* a : {w->miPrint, w->miSaveAs}) {  // no log: out of reach, even when left enabled
+        a->setEnabled(true);
+        a->trigger();
+    }
+    EXPECT_TRUE(asked.empty());
     EXPECT_EQ(w->RE_I2CMonitor->leftIndent(), 48);
     // Offline: the tools keep their initial state, whatever the master setting says.
     EXPECT_TRUE(w->mmTools->menuAction()->isEnabled());
@@ -331,6 +336,68 @@ TEST_F(MainWindowTest, RecordingGivesHeaderNumberedLinesAndFooter) {
     EXPECT_FALSE(w->TB_AnlStop->isEnabled());
 }
 
+// While a recording runs no log, project or settings command runs by any door: its item or
+// button triggered (as a screen reader does), its keys, or an item left enabled by mistake.
+TEST_F(MainWindowTest, DuringRecordingNoLogProjectOrSettingsCommandRunsByAnyDoor) {
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
+    const auto pairs = telegram({0xA0, 0x00, 0x11});
+    sim->setCaptureScript(pairs);
+    w->miAnlStart->trigger();
+    ASSERT_TRUE(waitFor([&] { return captureStore()->BytesUsed.load() == int(pairs.size()); }));
+    w->miAnlStop->trigger();  // a modified log with data: every log command would run now
+    w->DocFlags |= DocProjectModified;
+    QWidget search;
+    w->setSearchWindow(&search);
+    answerSettings(false);  // a settings dialog that came up would be counted and cancelled
+    sim->setCaptureIdle();
+    w->miAnlStart->trigger();
+    ASSERT_NE(w->CaptureThread, nullptr);
+    const int flags = w->DocFlags;
+    const std::string text = traceText(), dataDir = ProjectSettings.DataDir;
+    const QByteArray config = readAll(dir + "kevo.cfg");
+    w->UpdateStatus();  // the modified project does not enable its Save here
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    struct Row {
+        QAction* item;
+        QAction* button;
+        Qt::Key menu, key;  // the item's keys: Alt + its menu's letter, then its own
+    };
+    for (const Row& r :
+         {Row{w->miNew, w->TB_New, Qt::Key_D, Qt::Key_N}, Row{w->miOpen, w->TB_Open, Qt::Key_D, Qt::Key_F},
+          Row{w->miSave, w->TB_Save, Qt::Key_D, Qt::Key_S}, Row{w->miSaveAs, nullptr, Qt::Key_D, Qt::Key_U},
+          Row{w->miSearch, w->TB_Search, Qt::Key_D, Qt::Key_S},
+          Row{w->miPrint, w->TB_Print, Qt::Key_D, Qt::Key_D},
+          Row{w->miNewProjekt, w->TB_NewProjekt, Qt::Key_P, Qt::Key_N},
+          Row{w->miOpenProj, w->TB_OpenProj, Qt::Key_P, Qt::Key_O},
+          Row{w->miSaveProj, w->TB_SaveProj, Qt::Key_P, Qt::Key_S},
+          Row{w->miSaveProjAs, nullptr, Qt::Key_P, Qt::Key_U},
+          Row{w->miSetup, w->TB_Setup, Qt::Key_P, Qt::Key_E}}) {
+        SCOPED_TRACE(s8(r.item->objectName()));
+        EXPECT_FALSE(r.item->isEnabled());
+        EXPECT_FALSE(r.button && r.button->isEnabled());
+        if (r.button) r.button->trigger();
+        r.item->activate(QAction::Trigger);
+        QTest::keyClick(w, r.menu, Qt::AltModifier);
+        QWidget* popup = QApplication::activePopupWidget();
+        QTest::keyClick(popup ? popup : w, r.key);
+        if ((popup = QApplication::activePopupWidget())) popup->close();
+        r.item->setEnabled(true);  // left enabled by mistake: the command still refuses
+        r.item->trigger();
+        r.item->setEnabled(false);
+    }
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(settingsRuns, 0);
+    EXPECT_FALSE(search.isVisible());
+    EXPECT_EQ(w->DocFlags, flags);
+    EXPECT_EQ(captureStore()->BytesUsed.load(), int(pairs.size()));
+    EXPECT_EQ(traceText(), text);
+    EXPECT_EQ(readAll(dir + "kevo.cfg"), config);
+    EXPECT_EQ(ProjectSettings.DataDir, dataDir);
+    EXPECT_FALSE(QFileInfo::exists(q(dataDir + "I2CWatch.i2p")));
+    w->setSearchWindow(nullptr);
+}
+
 TEST_F(MainWindowTest, RecordingWithoutDataLeavesTheDocumentFlags) {
     ASSERT_NO_FATAL_FAILURE(linkedStart());
     sim->setCaptureIdle();
@@ -360,6 +427,11 @@ TEST_F(MainWindowTest, LogAutoSaveWritesTheDefaultLogIntoTheLogFolder) {
     EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
     EXPECT_EQ(w->LogPath, "");
     EXPECT_FALSE(w->miSave->isEnabled());
+    // Stop with no recording running, even by an item left enabled: nothing is saved again.
+    QFile::remove(q(log));
+    w->miAnlStop->setEnabled(true);
+    w->miAnlStop->trigger();
+    EXPECT_FALSE(QFileInfo::exists(q(log)));
 }
 
 TEST_F(MainWindowTest, CloseDuringRecordingAsksAndCancelKeepsItRunning) {
@@ -440,6 +512,12 @@ TEST_F(MainWindowTest, ToolCommandsFollowTheMasterSettingAndTheCheckMarks) {
     w->UpdateToolCommands();
     EXPECT_FALSE(w->mmTools->menuAction()->isEnabled());
     EXPECT_FALSE(w->TB_MemTool->isEnabled());
+    for (QAction* a : {w->miScanTool, w->TB_ScanTool}) {  // out of reach, even when left enabled
+        EXPECT_FALSE(a->isEnabled());
+        a->setEnabled(true);
+        a->trigger();
+    }
+    EXPECT_FALSE(scan.isVisible());
 
     ProjectSettings.ProbeMaster = 1;
     w->miScanTool->setChecked(true);  // as a project file would restore it
