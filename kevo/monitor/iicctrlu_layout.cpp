@@ -149,14 +149,18 @@ void TF_IIcCtrl::buildMenus() {
         a->setCheckable(true);
         a->setChecked(false);
     }
-    const std::pair<QAction*, H> toolItems[] = {{miScanTool, &TF_IIcCtrl::miScanToolClick},
-                                                {miBusTool, &TF_IIcCtrl::miBusToolClick},
-                                                {miMemTool, &TF_IIcCtrl::miMemToolClick}};
-    for (const auto& [a, handler] : toolItems)
-        connect(a, &QAction::triggered, this, [this, a = a, handler = handler] {
-            a->setChecked(!a->isChecked());
-            runCommand(a, handler);
-        });
+    connect(miScanTool, &QAction::triggered, this, [this] {
+        miScanTool->setChecked(!miScanTool->isChecked());
+        runCommand(miScanTool, &TF_IIcCtrl::miScanToolClick);
+    });
+    connect(miBusTool, &QAction::triggered, this, [this] {
+        miBusTool->setChecked(!miBusTool->isChecked());
+        runCommand(miBusTool, &TF_IIcCtrl::miBusToolClick);
+    });
+    connect(miMemTool, &QAction::triggered, this, [this] {
+        miMemTool->setChecked(!miMemTool->isChecked());
+        runCommand(miMemTool, &TF_IIcCtrl::miMemToolClick);
+    });
 
     mmHilfe = menu("mmHilfe", "&Hilfe");
     miInfo = item(mmHilfe, "miInfo", "&Info", nullptr, -1, &TF_IIcCtrl::miInfoClick, this);
