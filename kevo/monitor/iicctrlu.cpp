@@ -165,8 +165,6 @@ void TF_IIcCtrl::FormShow() {
     adapterLinkLoop();
 
     // 10. No recording runs.
-    miAnlStop->setEnabled(false);
-    TB_AnlStop->setEnabled(false);
     UpdateFileCommands();
     RE_I2CMonitor->setLeftIndent(48);
 }
@@ -255,39 +253,93 @@ void TF_IIcCtrl::FormClose() {
 
 // --- Enabling and status ---
 
-void TF_IIcCtrl::UpdateFileCommands() {
+namespace {
+
+// The states a command needs.
+enum CommandNeed : unsigned {
+    NoRecording = 1,       // no recording runs: the capture thread alone writes the store
+    Recording = 2,         // a recording runs
+    LogData = 4,           // the log holds data
+    LogModified = 8,       // the log has unsaved changes
+    ProjectModified = 16,  // the project has unsaved changes
+    Tools = 32,            // the tools are available: the probes are bus master
+};
+
+// Which state each command needs: to run at all (the handlers refuse it otherwise, by
+// whatever door it comes: menu, button, keyboard, screen reader, a queued event) and, on top,
+// to have its item and button enabled. Saving an unmodified log or project is harmless, so
+// Save stays runnable where the log or project commands leave it enabled.
+struct CommandRule {
+    QAction* TF_IIcCtrl::*item;
+    QAction* TF_IIcCtrl::*button;  // null: menu only
+    unsigned runs;
+    unsigned shown;
+};
+
+using W = TF_IIcCtrl;
+const CommandRule kCommandRules[] = {
+    {&W::miNew, &W::TB_New, NoRecording | LogData, 0},
+    {&W::miOpen, &W::TB_Open, NoRecording, 0},
+    {&W::miSave, &W::TB_Save, NoRecording | LogData, LogModified},
+    {&W::miSaveAs, nullptr, NoRecording | LogData, 0},
+    {&W::miSearch, &W::TB_Search, NoRecording | LogData, 0},
+    {&W::miPrint, &W::TB_Print, NoRecording | LogData, 0},
+    {&W::miNewProjekt, &W::TB_NewProjekt, NoRecording, 0},
+    {&W::miOpenProj, &W::TB_OpenProj, NoRecording, 0},
+    {&W::miSaveProj, &W::TB_SaveProj, NoRecording, ProjectModified},
+    {&W::miSaveProjAs, nullptr, NoRecording, 0},
+    {&W::miSetup, &W::TB_Setup, NoRecording, 0},
+    {&W::miAnlStart, &W::TB_AnlStart, NoRecording, 0},
+    {&W::miAnlStop, &W::TB_AnlStop, Recording, 0},
+    {&W::miScanTool, &W::TB_ScanTool, Tools, 0},
+    {&W::miBusTool, &W::TB_BusTool, Tools, 0},
+    {&W::miMemTool, &W::TB_MemTool, Tools, 0},
+};
+
+}  // namespace
+
+unsigned TF_IIcCtrl::commandStates() const {
     const CaptureStore* store = captureStore();
-    const std::int32_t used = store ? store->BytesUsed.load() : 0;
-    if (menuEnabled(mmDatei)) {
-        TB_Open->setEnabled(true);
-        const bool any = used != 0;
-        for (QAction* a : {miNew, miPrint, miSaveAs, miSearch, TB_New, TB_Print, TB_Search})
-            a->setEnabled(any);
-        const bool save = any && (DocFlags & DocLogModified);
-        miSave->setEnabled(save);
-        TB_Save->setEnabled(save);
-    } else {
-        for (QAction* a : {TB_New, TB_Open, TB_Print, TB_Save, TB_Search}) a->setEnabled(false);
-    }
-    if (menuEnabled(mmProjekt)) {
-        TB_NewProjekt->setEnabled(true);
-        TB_OpenProj->setEnabled(true);
-        TB_Setup->setEnabled(true);
-        const bool save = DocFlags & DocProjectModified;
-        TB_SaveProj->setEnabled(save);
-        miSaveProj->setEnabled(save);
-    } else {
-        for (QAction* a : {TB_NewProjekt, TB_OpenProj, TB_Setup, TB_SaveProj}) a->setEnabled(false);
+    unsigned s = CaptureThread ? Recording : NoRecording;
+    if (store && store->BytesUsed.load() != 0) s |= LogData;
+    if (DocFlags & DocLogModified) s |= LogModified;
+    if (DocFlags & DocProjectModified) s |= ProjectModified;
+    if (toolsAvailable_) s |= Tools;
+    return s;
+}
+
+bool TF_IIcCtrl::commandAllowed(const QAction* command) const {
+    for (const CommandRule& r : kCommandRules)
+        if (this->*r.item == command || (r.button && this->*r.button == command))
+            return (commandStates() & r.runs) == r.runs;
+    return true;  // exit and info run in every state
+}
+
+void TF_IIcCtrl::runCommand(const QAction* command, void (TF_IIcCtrl::*handler)()) {
+    if (commandAllowed(command)) guarded([this, handler] { (this->*handler)(); });
+}
+
+void TF_IIcCtrl::UpdateFileCommands() {
+    enableCommands(~0u);
+}
+
+void TF_IIcCtrl::enableCommands(unsigned among) {
+    const unsigned states = commandStates();
+    for (const CommandRule& r : kCommandRules) {
+        if (!(r.runs & among)) continue;
+        const unsigned needs = r.runs | r.shown;
+        const bool on = (states & needs) == needs;
+        (this->*r.item)->setEnabled(on);
+        if (r.button) (this->*r.button)->setEnabled(on);
     }
 }
 
 void TF_IIcCtrl::UpdateToolCommands() {
     const Form forms[3] = {ScanForm, BusForm, MemoryForm};
     const bool master = ProjectSettings.ProbeMaster != 0;
+    toolsAvailable_ = master;
     setMenuEnabled(mmTools, master);
-    TB_ScanTool->setEnabled(master);
-    TB_BusTool->setEnabled(master);
-    TB_MemTool->setEnabled(master);
+    enableCommands(Tools);
     for (Form f : forms) {
         QWidget* w = toolWindow(f);
         if (!w) continue;
@@ -303,8 +355,8 @@ void TF_IIcCtrl::UpdateStatus() {
     const StatusTexts t =
         statusTexts(ProjectSettings, DeviceInfo, OfflineMode, DocFlags, {ProjectDir, ProjectPath, LogPath});
     for (int i = 0; i < 5; ++i) SBarPanels[i]->setText(q(t.panels[i]));
-    // A modified project enables its Save; this never disables it.
-    if (DocFlags & DocProjectModified) {
+    // A modified project enables its Save where it may run; this never disables it.
+    if ((DocFlags & DocProjectModified) && commandAllowed(miSaveProj)) {
         miSaveProj->setEnabled(true);
         TB_SaveProj->setEnabled(true);
     }
@@ -343,10 +395,6 @@ void TF_IIcCtrl::StartAnalyzer() {
     CaptureThread->Resume();
     setMenuEnabled(mmDatei, false);
     setMenuEnabled(mmProjekt, false);
-    miAnlStart->setEnabled(false);
-    TB_AnlStart->setEnabled(false);
-    miAnlStop->setEnabled(true);
-    TB_AnlStop->setEnabled(true);
     UpdateFileCommands();
 }
 
@@ -361,10 +409,6 @@ void TF_IIcCtrl::StopAnalyzer() {
         CaptureThread->Terminate();
         setMenuEnabled(mmDatei, true);
         setMenuEnabled(mmProjekt, true);
-        miAnlStart->setEnabled(true);
-        TB_AnlStart->setEnabled(true);
-        miAnlStop->setEnabled(false);
-        TB_AnlStop->setEnabled(false);
         CaptureThread->WaitFor();
         fatal = CaptureThread->FatalException();
         delete CaptureThread;

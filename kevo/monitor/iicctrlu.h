@@ -96,7 +96,12 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
 
     // --- Commands ---
     void UpdateStatus();
+    // Enables every command's item and button as its state allows (the log and project
+    // commands, start and stop, the tools).
     void UpdateFileCommands();
+    // Whether the command of this item or button may run in the present state. Its handler
+    // refuses it otherwise, by whatever door it comes; the enabling reads the same rules.
+    bool commandAllowed(const QAction* command) const;
     void UpdateToolCommands();
     void StartAnalyzer();
     void StopAnalyzer();
@@ -175,6 +180,11 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     bool portTest();
     void setMenuEnabled(QMenu* menu, bool enabled);
     bool menuEnabled(QMenu* menu) const;
+    unsigned commandStates() const;
+    // Enables the items and buttons of the commands that need one of the states among.
+    void enableCommands(unsigned among);
+    // Runs handler as the command of command, unless its state does not allow it.
+    void runCommand(const QAction* command, void (TF_IIcCtrl::*handler)());
     void toolMenuCommand(Form f, QAction* item);
     void toolButtonCommand(Form f);
     QAction* toolItem(Form f) const;
@@ -188,6 +198,9 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     QPointer<QWidget> searchWindow_;
     int toolPos_[4][2] = {{0, 0}, {25, 25}, {25, 25}, {25, 25}};  // tool windows not built yet
     bool lastSaveOk_ = false;
+    // The tools as the master setting last made them available; until then (offline start-up)
+    // they keep their initial state.
+    bool toolsAvailable_ = true;
     void saveLogAndMark();
 };
 

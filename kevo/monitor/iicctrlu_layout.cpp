@@ -90,10 +90,11 @@ void TF_IIcCtrl::buildMenus() {
         a->setObjectName(QString::fromLatin1(name));
         if (hint) a->setToolTip(QString::fromUtf8(hint));
         if (glyph >= 0) a->setIcon(icon(glyph));
-        // Every command runs guarded: its exception is shown at the command, not in Qt's menu code.
+        // Every command runs guarded: its exception is shown at the command, not in Qt's menu
+        // code; and only where its state allows it.
         if (handler)
             QObject::connect(a, &QAction::triggered, self,
-                             [self, handler] { guarded([=] { (self->*handler)(); }); });
+                             [self, a, handler] { self->runCommand(a, handler); });
         return a;
     };
     using H = void (TF_IIcCtrl::*)();
@@ -150,15 +151,15 @@ void TF_IIcCtrl::buildMenus() {
     }
     connect(miScanTool, &QAction::triggered, this, [this] {
         miScanTool->setChecked(!miScanTool->isChecked());
-        guarded([this] { miScanToolClick(); });
+        runCommand(miScanTool, &TF_IIcCtrl::miScanToolClick);
     });
     connect(miBusTool, &QAction::triggered, this, [this] {
         miBusTool->setChecked(!miBusTool->isChecked());
-        guarded([this] { miBusToolClick(); });
+        runCommand(miBusTool, &TF_IIcCtrl::miBusToolClick);
     });
     connect(miMemTool, &QAction::triggered, this, [this] {
         miMemTool->setChecked(!miMemTool->isChecked());
-        guarded([this] { miMemToolClick(); });
+        runCommand(miMemTool, &TF_IIcCtrl::miMemToolClick);
     });
 
     mmHilfe = menu("mmHilfe", "&Hilfe");
@@ -218,9 +219,12 @@ void TF_IIcCtrl::buildToolBar() {
             "Tool um Daten auf I²C-Adresse schreiben, aus I²C-Adresse lesen aktivieren bzw. öffnen", 12);
     TB_MemTool =
         own("TB_MemTool", "&Speichermonitor", "Tool  I²C-Speicher bearbeiten aktivieren bzw. öffnen", 13);
-    connect(TB_ScanTool, &QAction::triggered, this, [this] { guarded([this] { TB_ScanToolClick(); }); });
-    connect(TB_BusTool, &QAction::triggered, this, [this] { guarded([this] { TB_BusToolClick(); }); });
-    connect(TB_MemTool, &QAction::triggered, this, [this] { guarded([this] { TB_MemToolClick(); }); });
+    connect(TB_ScanTool, &QAction::triggered, this,
+            [this] { runCommand(TB_ScanTool, &TF_IIcCtrl::TB_ScanToolClick); });
+    connect(TB_BusTool, &QAction::triggered, this,
+            [this] { runCommand(TB_BusTool, &TF_IIcCtrl::TB_BusToolClick); });
+    connect(TB_MemTool, &QAction::triggered, this,
+            [this] { runCommand(TB_MemTool, &TF_IIcCtrl::TB_MemToolClick); });
 }
 
 void TF_IIcCtrl::buildStatusBar() {

@@ -51,6 +51,9 @@ TEST_F(MainWindowTest, FirstRunWithoutConfigurationGoesOfflineAfterCancel) {
     EXPECT_FALSE(w->miNew->isEnabled());
     EXPECT_FALSE(w->miSave->isEnabled());
     EXPECT_TRUE(w->TB_Open->isEnabled());
+    w->miPrint->setEnabled(true);  // no log: printing stays out of reach, even when left enabled
+    w->miPrint->trigger();
+    EXPECT_TRUE(asked.empty());
     EXPECT_EQ(w->RE_I2CMonitor->leftIndent(), 48);
     // Offline: the tools keep their initial state, whatever the master setting says.
     EXPECT_TRUE(w->mmTools->menuAction()->isEnabled());
@@ -331,6 +334,65 @@ TEST_F(MainWindowTest, RecordingGivesHeaderNumberedLinesAndFooter) {
     EXPECT_FALSE(w->TB_AnlStop->isEnabled());
 }
 
+// While a recording runs no log, project or settings command runs by any door: its item or
+// button triggered (as a screen reader does), its keys, or an item left enabled by mistake.
+TEST_F(MainWindowTest, DuringRecordingNoLogProjectOrSettingsCommandRunsByAnyDoor) {
+    ASSERT_NO_FATAL_FAILURE(linkedStart());
+    const auto pairs = telegram({0xA0, 0x00, 0x11});
+    sim->setCaptureScript(pairs);
+    w->miAnlStart->trigger();
+    ASSERT_TRUE(waitFor([&] { return captureStore()->BytesUsed.load() == int(pairs.size()); }));
+    w->miAnlStop->trigger();  // a modified log with data: every log command would run now
+    w->DocFlags |= DocProjectModified;
+    QWidget search;  // ends before the window, which holds it as a guarded pointer
+    w->setSearchWindow(&search);
+    for (int door = 0; door < 4; ++door) answerSettings(false);  // a settings dialog is counted, cancelled
+    sim->setCaptureIdle();
+    w->miAnlStart->trigger();
+    ASSERT_NE(w->CaptureThread, nullptr);
+    const int flags = w->DocFlags;
+    const std::string text = traceText(), dataDir = ProjectSettings.DataDir;
+    const QByteArray config = readAll(dir + "kevo.cfg");
+    w->UpdateStatus();  // the modified project does not enable its Save here
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w));
+    // Each row: the item, its button, its keys (Alt + the menu's letter, then the item's).
+    const std::tuple<QAction*, QAction*, const char*> rows[] = {{w->miNew, w->TB_New, "DN"},
+                                                                {w->miOpen, w->TB_Open, "DF"},
+                                                                {w->miSave, w->TB_Save, "DS"},
+                                                                {w->miSaveAs, nullptr, "DU"},
+                                                                {w->miSearch, w->TB_Search, "DS"},
+                                                                {w->miPrint, w->TB_Print, "DD"},
+                                                                {w->miNewProjekt, w->TB_NewProjekt, "PN"},
+                                                                {w->miOpenProj, w->TB_OpenProj, "PO"},
+                                                                {w->miSaveProj, w->TB_SaveProj, "PS"},
+                                                                {w->miSaveProjAs, nullptr, "PU"},
+                                                                {w->miSetup, w->TB_Setup, "PE"}};
+    for (const auto& [item, button, keys] : rows) {
+        SCOPED_TRACE(s8(item->objectName()));
+        EXPECT_FALSE(item->isEnabled());
+        EXPECT_FALSE(button && button->isEnabled());
+        if (button) button->trigger();
+        item->activate(QAction::Trigger);
+        QTest::keyClick(w, Qt::Key(keys[0]), Qt::AltModifier);
+        QWidget* popup = QApplication::activePopupWidget();
+        QTest::keyClick(popup ? popup : w, Qt::Key(keys[1]));
+        if ((popup = QApplication::activePopupWidget())) popup->close();
+        item->setEnabled(true);  // left enabled by mistake: the command still refuses
+        item->trigger();
+        item->setEnabled(false);
+    }
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(settingsRuns, 0);
+    EXPECT_FALSE(search.isVisible());
+    EXPECT_EQ(w->DocFlags, flags);
+    EXPECT_EQ(captureStore()->BytesUsed.load(), int(pairs.size()));
+    EXPECT_EQ(traceText(), text);
+    EXPECT_EQ(readAll(dir + "kevo.cfg"), config);
+    EXPECT_EQ(ProjectSettings.DataDir, dataDir);
+    EXPECT_FALSE(QFileInfo::exists(q(dataDir + "I2CWatch.i2p")));
+}
+
 TEST_F(MainWindowTest, RecordingWithoutDataLeavesTheDocumentFlags) {
     ASSERT_NO_FATAL_FAILURE(linkedStart());
     sim->setCaptureIdle();
@@ -360,6 +422,11 @@ TEST_F(MainWindowTest, LogAutoSaveWritesTheDefaultLogIntoTheLogFolder) {
     EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
     EXPECT_EQ(w->LogPath, "");
     EXPECT_FALSE(w->miSave->isEnabled());
+    // Stop with no recording running, even by an item left enabled: nothing is saved again.
+    QFile::remove(q(log));
+    w->miAnlStop->setEnabled(true);
+    w->miAnlStop->trigger();
+    EXPECT_FALSE(QFileInfo::exists(q(log)));
 }
 
 TEST_F(MainWindowTest, CloseDuringRecordingAsksAndCancelKeepsItRunning) {
@@ -440,6 +507,9 @@ TEST_F(MainWindowTest, ToolCommandsFollowTheMasterSettingAndTheCheckMarks) {
     w->UpdateToolCommands();
     EXPECT_FALSE(w->mmTools->menuAction()->isEnabled());
     EXPECT_FALSE(w->TB_MemTool->isEnabled());
+    w->TB_ScanTool->setEnabled(true);  // left enabled by mistake: the tool stays out of reach
+    w->TB_ScanTool->trigger();
+    EXPECT_FALSE(scan.isVisible());
 
     ProjectSettings.ProbeMaster = 1;
     w->miScanTool->setChecked(true);  // as a project file would restore it
