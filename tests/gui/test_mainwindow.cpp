@@ -601,8 +601,8 @@ TEST_F(MainWindowTest, PrintedProtocolHasTheViewsTextSizeOnAsManyPagesAsItTakes)
         smallest = std::min(smallest, m.captured(1).toDouble() * scale);
         largest = std::max(largest, m.captured(1).toDouble() * scale);
     }
-    EXPECT_NEAR(smallest, TraceView::PrintPoints, 0.5);
-    EXPECT_NEAR(largest, TraceView::PrintPoints, 0.5);
+    EXPECT_NEAR(smallest, 10.0, 0.5);  // as the rich-text copy
+    EXPECT_NEAR(largest, 10.0, 0.5);
     EXPECT_TRUE(pdf.contains(QRegularExpression("\\b1 0 0 (scn|sc|rg)\\b")));  // the red addresses
 }
 
