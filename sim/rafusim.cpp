@@ -1058,6 +1058,15 @@ bool Simulator::waitCaptureIdle(int timeoutMs) const {
         },
         timeoutMs);
 }
+void Simulator::sendCaptureBlock(const std::vector<uint8_t>& data) {
+    if (data.empty() || data.size() > 255) return;
+    std::lock_guard<std::mutex> l(d->m);
+    Impl::OutBlock b;
+    b.capture = true;
+    b.data = data;
+    d->blockQueue.push_back(std::move(b));
+    d->wake();
+}
 void Simulator::startCapture(int trigger) {
     std::lock_guard<std::mutex> l(d->m);
     d->captureStart(trigger);

@@ -222,6 +222,10 @@ class Simulator {
     size_t captureBytesSent() const;           // all of them, beyond logLimit too
     size_t captureBytesPending() const;        // generated but not yet ACKed
     bool waitCaptureIdle(int timeoutMs) const;  // capture stopped and everything ACKed
+    // Queues one capture block of exactly these bytes (1 to 255) behind the blocks already
+    // formed, whatever the capture state; an odd count is a fault the adapter never sends on
+    // its own. Call it when nothing else waits to be formed (captureBytesPending() is 0).
+    void sendCaptureBlock(const std::vector<uint8_t>& data);
 
     // Starts capture as if "1"+trigger had arrived (for a person running the program).
     void startCapture(int trigger = 0);

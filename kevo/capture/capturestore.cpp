@@ -58,22 +58,10 @@ void CaptureStore::RebuildTelegramIndex() {
     IndexCount = slot;
 }
 
-int appendReceived(CaptureStore& store, const std::uint8_t* bytes, std::uint32_t len, int& carry) {
+int appendReceived(CaptureStore& store, const std::uint8_t* bytes, std::uint32_t len) {
     int stored = 0;
-    std::uint32_t k = 0;
-    if (carry >= 0 && len > 0) {
-        if (store.StoreFull()) return 0;
-        store.AppendBusEvent(std::uint8_t(carry), bytes[0]);
-        carry = -1;
-        ++stored;
-        k = 1;
-    }
-    for (; k < len; k += 2) {
+    for (std::uint32_t k = 0; k + 1 < len; k += 2) {
         if (store.StoreFull()) return stored;  // the rest of this run is dropped
-        if (k + 1 >= len) {
-            carry = bytes[k];  // its data byte comes with the next run
-            break;
-        }
         store.AppendBusEvent(bytes[k], bytes[k + 1]);
         ++stored;
     }

@@ -66,12 +66,12 @@ class CaptureStore {
     void RebuildTelegramIndex();
 };
 
-// Appends bytes taken from the link's receive buffer as pairs, checking StoreFull before
-// each pair; what does not fit is dropped. carry holds a status byte whose data byte has
-// not arrived yet (-1 = none): a taken run of odd length keeps its last byte there and
-// pairs it with the first byte of the next run. Nothing outside bytes[0..len) is read.
-// Returns the number of pairs stored.
-int appendReceived(CaptureStore& store, const std::uint8_t* bytes, std::uint32_t len, int& carry);
+// Appends bytes taken from the link's receive buffer as pairs from the run's start,
+// checking StoreFull before each pair; what does not fit is dropped. A last status byte
+// without its data byte (a run of odd length) is dropped too: the adapter sends whole
+// pairs, so pairing it with the next run would shift every later pair. Nothing outside
+// bytes[0..len) is read. Returns the number of pairs stored.
+int appendReceived(CaptureStore& store, const std::uint8_t* bytes, std::uint32_t len);
 
 // The process-wide store; null before the main window allocated it.
 CaptureStore* captureStore();

@@ -53,11 +53,12 @@ bool storeFull() {
     return !store || store->StoreFull();
 }
 
-// Appends the pairs of one taken buffer (StoreFull checked before each pair).
-void appendTaken(BSTR buffer, int& carry) {
+// Appends the pairs of one taken buffer (StoreFull checked before each pair); each buffer
+// is paired from its start.
+void appendTaken(BSTR buffer) {
     CaptureStore* store = captureStore();
     if (!store || !buffer) return;
-    appendReceived(*store, reinterpret_cast<const std::uint8_t*>(buffer), SysStringByteLen(buffer), carry);
+    appendReceived(*store, reinterpret_cast<const std::uint8_t*>(buffer), SysStringByteLen(buffer));
 }
 
 }  // namespace
@@ -214,12 +215,11 @@ void ThIIcWatch::Execute() {
 
     linkSend.load()("1" + std::to_string(ProjectSettings.TriggerMode));
 
-    int carry = -1;  // a status byte waiting for its data byte
     do {
         if (storeFull()) break;
         BSTR buffer = linkTake.load()();
         if (buffer) {
-            appendTaken(buffer, carry);
+            appendTaken(buffer);
             Synchronize(SyncDecode);
             sleepMs(0);
         } else {
@@ -233,7 +233,7 @@ void ThIIcWatch::Execute() {
     sleepMs(1000);  // the adapter's last data reach the library
 
     if (BSTR buffer = linkTake.load()()) {
-        appendTaken(buffer, carry);
+        appendTaken(buffer);
         SysFreeString(buffer);
     }
 

@@ -13,6 +13,7 @@
 #include <QPrinter>
 #include <QShowEvent>
 #include <QStatusBar>
+#include <QTextDocument>
 #include <QToolBar>
 #include <memory>
 
@@ -538,7 +539,7 @@ void TF_IIcCtrl::miSearchClick() {
 void TF_IIcCtrl::printTrace(QPrinter& printer) {
     printer.setDocName(QString::fromUtf8(kPrintTitle));
     try {
-        RE_I2CMonitor->print(&printer);
+        RE_I2CMonitor->printDocument()->print(&printer);
     } catch (...) {
         printer.abort();
         throw;

@@ -49,6 +49,17 @@ QTextCharFormat TraceView::formatFor(COLORREF color, StyleSet styles) {
     return f;
 }
 
+std::unique_ptr<QTextDocument> TraceView::printDocument() const {
+    std::unique_ptr<QTextDocument> doc(document()->clone());
+    QFont font = document()->defaultFont();
+    font.setPointSize(PrintPoints);
+    doc->setDefaultFont(font);
+    QTextOption option = doc->defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    doc->setDefaultTextOption(option);
+    return doc;
+}
+
 QTextCursor& TraceView::writeCursor() {
     if (bulkCursor_.isNull() || bulkCursor_.document() != document()) bulkCursor_ = QTextCursor(document());
     return bulkCursor_;

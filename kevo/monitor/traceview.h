@@ -17,6 +17,7 @@
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTimer>
+#include <memory>
 
 #include "monitorview.h"
 
@@ -43,6 +44,15 @@ class TraceView : public QPlainTextEdit, public MonitorView {
     // The paragraphs' left indent in pixels (kept free of text, painted in the background).
     void setLeftIndent(int pixels);
     int leftIndent() const { return leftIndent_; }
+
+    // The trace as it goes to paper: the text with its colours and
+    // styles, in the view's font at PrintPoints (the view's size is in pixels, which a
+    // printer would take as its own dots: 13 dots at 1200 dpi are under a point), long lines
+    // wrapped at the page edge instead of cut off.
+    std::unique_ptr<QTextDocument> printDocument() const;
+    // The printed text size in points, that of the rich-text copy; the view's 13 pixels on a
+    // 96-dpi screen.
+    static constexpr int PrintPoints = 10;
 
     // Colour and styles of the text inserted next.
     COLORREF selColor() const { return selColor_; }

@@ -125,21 +125,20 @@ void useSettings(std::uint8_t mode) {
     if (mode & 0x40) ps.ColorStartStop = ps.ColorDevAddr = ps.ColorText;  // runs that merge
 }
 
-// Records the pairs as the capture thread does: runs taken from the link, each appended and
-// decoded a few lines at a time, until the store is full; then the catch-up and final decode.
+// Records the pairs as the capture thread does: runs of whole pairs taken from the link (the
+// last one may end in a lone status byte), each appended and decoded a few lines at a time,
+// until the store is full; then the catch-up and final decode.
 void record(const std::string& pairs, std::int32_t linesPerCall, std::uint32_t seed, CaptureStore& store,
             FakeView& view) {
     setCaptureStore(&store);
     setMonitorView(&view);
     resetTraceDecoder();
     InitTraceAttributes(true);
-    int carry = -1;
     std::size_t pos = 0;
     while (pos < pairs.size() && !store.StoreFull()) {
         seed = seed * 1103515245u + 12345u;
-        const std::size_t run = std::min<std::size_t>(pairs.size() - pos, 1 + (seed >> 16) % 700);
-        appendReceived(store, reinterpret_cast<const std::uint8_t*>(pairs.data() + pos), std::uint32_t(run),
-                       carry);
+        const std::size_t run = std::min<std::size_t>(pairs.size() - pos, 2 + 2 * ((seed >> 16) % 350));
+        appendReceived(store, reinterpret_cast<const std::uint8_t*>(pairs.data() + pos), std::uint32_t(run));
         pos += run;
         DecodeTrace(linesPerCall);
         FUZZ_CHECK(TraceRun.PendingText.empty() && TraceRun.LineMode == 0);

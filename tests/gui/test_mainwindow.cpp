@@ -6,7 +6,9 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QToolBar>
+#include <cmath>
 #include <stdexcept>
 
 #include "mainwindow_fixture.h"
@@ -601,6 +603,77 @@ TEST_F(MainWindowTest, PrintingWritesThePdfTheUserChose) {
     w->miPrint->trigger();
     closer.stop();
     EXPECT_EQ(shownFor, QString::fromUtf8("I²C-Analyzer Protokoll"));
+}
+
+// The PDF as a reader sees it: the file with every Flate-compressed stream inflated in place.
+QByteArray inflatedPdf(const QByteArray& pdf) {
+    QByteArray out;
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype key = pdf.indexOf("stream", pos);
+        if (key < 0) break;
+        const qsizetype obj = pdf.lastIndexOf(" obj", key);
+        qsizetype start = key + 6;
+        if (pdf.mid(start, 2) == "\r\n")
+            start += 2;
+        else if (pdf.mid(start, 1) == "\n")
+            ++start;
+        const qsizetype end = pdf.indexOf("endstream", start);
+        if (end < 0) break;
+        out += pdf.mid(pos, start - pos);
+        const QByteArray data = pdf.mid(start, end - start);
+        if (obj >= 0 && pdf.mid(obj, key - obj).contains("/FlateDecode")) {
+            // qUncompress takes a zlib stream behind a big-endian size hint (grown as needed).
+            QByteArray z("\x00\x10\x00\x00", 4);
+            out += qUncompress(z + data);
+        } else {
+            out += data;
+        }
+        pos = end;
+        out += "endstream";
+        pos += 9;
+    }
+    return out + pdf.mid(pos);
+}
+
+TEST_F(MainWindowTest, PrintedProtocolHasTheViewsTextSizeOnAsManyPagesAsItTakes) {
+    offlineStart();
+    ProjectSettings.AttributeEnable = 0xFF;
+    ProjectSettings.ColorDevAddr = 0x0000FF;  // red
+    CaptureStore* store = captureStore();
+    // A log of 304 lines: its heading, the separator and 302 telegrams.
+    for (int i = 0; i < 302; ++i) {
+        const std::vector<uint8_t> t = telegram({0xA0, uint8_t(i), uint8_t(i ^ 0x55)});
+        for (size_t k = 0; k < t.size(); k += 2) store->AppendBusEvent(t[k], t[k + 1]);
+    }
+    ShowTraceOffline("I²C-Analyzer Protokolldatei: druck.i2p", 0);
+    ASSERT_EQ(w->RE_I2CMonitor->document()->blockCount(), 304);
+
+    // On A4 at a printer's resolution, read back from the PDF file.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(q(dir + "druck.pdf"));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setResolution(1200);
+    w->printTrace(printer);
+    const QString pdf = QString::fromLatin1(inflatedPdf(readAll(dir + "druck.pdf")));
+    const qsizetype pages = pdf.count(QRegularExpression("/Type\\s*/Page(?![A-Za-z])"));
+    EXPECT_GE(pages, 4);
+    EXPECT_LE(pages, 7);
+    // Text size in points: the font operator's size in the units of the page matrix (the
+    // first matrix of the content: device dots to points).
+    const QRegularExpressionMatch page =
+        QRegularExpression("([-\\d.]+) 0 0 ([-\\d.]+) [-\\d.]+ [-\\d.]+ cm").match(pdf);
+    ASSERT_TRUE(page.hasMatch());
+    const double scale = std::abs(page.captured(2).toDouble());
+    double smallest = 1000, largest = 0;
+    for (const QRegularExpressionMatch& m : QRegularExpression("([\\d.]+) Tf\\b").globalMatch(pdf)) {
+        smallest = std::min(smallest, m.captured(1).toDouble() * scale);
+        largest = std::max(largest, m.captured(1).toDouble() * scale);
+    }
+    EXPECT_NEAR(smallest, 10.0, 0.5);  // as the rich-text copy
+    EXPECT_NEAR(largest, 10.0, 0.5);
+    EXPECT_TRUE(pdf.contains(QRegularExpression("\\b1 0 0 (scn|sc|rg)\\b")));  // the red addresses
 }
 
 TEST_F(MainWindowTest, AboutBoxShowsTheVersionText) {

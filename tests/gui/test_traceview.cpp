@@ -2,6 +2,7 @@
 // write operations, and the decoder's output in it compared with the recording view.
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -110,6 +111,15 @@ TEST_F(TraceViewTest, ControlSetUp) {
     view->setBackgroundColor(0xF0FBFF);
     EXPECT_EQ(view->palette().color(QPalette::Base), QColor(0xFF, 0xFB, 0xF0));
     EXPECT_EQ(view->palette().color(QPalette::Window), QColor(0xFF, 0xFB, 0xF0));
+}
+
+TEST_F(TraceViewTest, PrintedLinesWrapAtThePageEdge) {
+    std::string line = "00000  »A0 00";
+    for (int i = 0; i < 60; ++i) line += " 3F";
+    view->addLine(line + "«");
+    const std::unique_ptr<QTextDocument> doc = view->printDocument();
+    doc->setPageSize(QSizeF(300, 10000));
+    EXPECT_LE(doc->documentLayout()->documentSize().width(), 300);
 }
 
 TEST_F(TraceViewTest, LineAndCaretOperations) {

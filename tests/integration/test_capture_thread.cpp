@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include "deviceinfo.h"
 #include "iictexte.h"
 #include "iicwatch.h"
+#include "logfiles.h"
 #include "projectsettings.h"
 #include "qtapp.h"
 #include "rafusim.h"
@@ -211,6 +213,29 @@ TEST_F(CaptureThread, EventsAreStoredInOrderAndDecoded) {
     expectFooter(l, CaptureEndedText);
 }
 
+TEST_F(CaptureThread, AnOddBlockCostsOnlyItsLastByte) {
+    // A block ending in a status byte without its data byte between normal blocks: each is
+    // taken on its own (the next is sent only once the odd one's pair is stored).
+    sim->setCaptureScript({First, 0xA0, Last, 0x01});
+    ASSERT_NO_FATAL_FAILURE(startRecording());
+    ASSERT_TRUE(serveUntil([&] { return store->BytesUsed.load() == 4; }, 10000));
+    sim->sendCaptureBlock({First, 0xA2, Last, 0x02, First});
+    ASSERT_TRUE(serveUntil([&] { return store->BytesUsed.load() == 8; }, 10000));
+    sim->sendCaptureBlock({First, 0xA4, Mid, 0x10, Last, 0x04});
+    ASSERT_TRUE(serveUntil([&] { return store->BytesUsed.load() >= 14 && store->DecodePos == 14; }, 10000));
+    stopRecording();
+
+    const std::vector<uint8_t> kept = {First, 0xA0,  Last, 0x01, First, 0xA2, Last,
+                                       0x02,  First, 0xA4, Mid,  0x10,  Last, 0x04};
+    const std::string log = portDir + "/odd.i2p";
+    ASSERT_EQ(writeBinaryLog(log, *store), SaveResult::Ok);
+    std::ifstream saved(log, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(saved), {}), std::string(kept.begin(), kept.end()));
+    const QStringList l = lines();
+    ASSERT_EQ(l.size(), 11) << view->toPlainText().toStdString();
+    EXPECT_EQ(l[6], QStringLiteral("00002  »A4 10 04«"));
+}
+
 TEST_F(CaptureThread, HeaderContinuesTheTraceItFinds) {
     // A loaded log ends with a telegram line: the separator goes onto its end.
     view->insertAtCaret("I²C-Analyzer Protokolldatei: x.i2p");
@@ -349,15 +374,14 @@ class CaptureThreadScripted : public ::testing::Test {
     CaptureStore store;
 };
 
-TEST_F(CaptureThreadScripted, DiscardsEarlierDataAndPairsOddBuffers) {
+TEST_F(CaptureThreadScripted, DiscardsEarlierDataAndPairsEachBufferFromItsStart) {
     TraceView view;
     setMonitorView(&view);
     const long live = OleStrLiveCount();
-    script({{First, 0xEE},  // arrived before the recording
-            {First, 0xA0, Last},
-            {},  // an empty buffer is no data
-            {0x01, First},
-            {0xA2, Last, 0x02, First}});  // its last byte never gets a partner
+    script({{First, 0xEE},                     // arrived before the recording
+            {First, 0xA0, Last, 0x01, First},  // its last byte has no partner: dropped
+            {},                                // an empty buffer is no data
+            {First, 0xA2, Last, 0x02}});
     recordUntilStored(8);
 
     const std::vector<uint8_t> expected = {First, 0xA0, Last, 0x01, First, 0xA2, Last, 0x02};
@@ -416,14 +440,12 @@ TEST_F(CaptureThreadScripted, FinalDecodeGoesInShortChunksAndWritesTheOfflineTra
     ProjectSettings.StyleDefault = 1;
     ChunkView view;
     setMonitorView(&view);
-    // Far more lines than the live decode writes before the stop; the last status byte of
-    // the loop's buffer gets its data byte only with the final drain, after "10".
-    std::vector<uint8_t> loop = randomCapture(3000, 5);
-    std::vector<uint8_t> drain = randomCapture(20, 6);
-    drain.insert(drain.begin(), loop.back());
-    loop.pop_back();
+    // Far more lines than the live decode writes before the stop, and more data with the
+    // final drain, after "10".
+    const std::vector<uint8_t> loop = randomCapture(3000, 5);
+    const std::vector<uint8_t> drain = randomCapture(20, 6);
     script({{}, loop}, {drain});
-    recordUntilStored(int32_t(loop.size() - 1));
+    recordUntilStored(int32_t(loop.size()));
 
     std::vector<uint8_t> all = loop;
     all.insert(all.end(), drain.begin(), drain.end());
