@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     QTemporaryDir tmp;
     const std::string dir = tmp.path().toStdString() + "/";
     setProgramFilePath(dir + "kevo");
+    QFile(QString::fromStdString(dir + BuildTreeMarker)).open(QIODevice::WriteOnly);  // data beside it
     const std::string log = dir + "voll.i2p";
     {
         QFile f(QString::fromStdString(log));

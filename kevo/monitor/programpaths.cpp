@@ -6,6 +6,8 @@
 
 #include "utf8text.h"
 
+const char* const BuildTreeMarker = KEVO_BUILD_TREE_MARKER;
+
 namespace {
 
 std::string& programFileOverride() {
@@ -39,9 +41,9 @@ std::string userDataDirectoryOf(const std::string& xdgDataHome, const std::strin
     return withSlash(withSlash(data) + "kevo");
 }
 
-std::string programDirectoryOf(const std::string& programFile, bool directoryWritable,
+std::string programDirectoryOf(const std::string& programFile, bool dataBeside,
                                const std::string& userDataDir) {
-    if (!directoryWritable) return userDataDir;
+    if (!dataBeside) return userDataDir;
     const auto slash = programFile.find_last_of('/');
     return slash == std::string::npos ? std::string() : programFile.substr(0, slash + 1);
 }
@@ -68,13 +70,13 @@ void setProgramFilePath(const std::string& path) {
 
 std::string programDirectory() {
     const std::string exe = absoluteProgramFile();
-    const QFileInfo dir(QFileInfo(q(exe)).absolutePath());
-    const bool writable = dir.isDir() && dir.isWritable();
+    const QString dir = QFileInfo(q(exe)).absolutePath();
+    const bool beside =
+        QFileInfo(dir).isWritable() && QFileInfo(QDir(dir).filePath(BuildTreeMarker)).isFile();
     const std::string userData = userDataDirectoryOf(qEnvironmentVariable("XDG_DATA_HOME").toStdString(),
                                                      QDir::homePath().toStdString());
-    const std::string result = programDirectoryOf(exe, writable, userData);
-    // An installed program: its data go to the user's data folder.
-    if (!writable) QDir().mkpath(q(result));
+    const std::string result = programDirectoryOf(exe, beside, userData);
+    if (!beside) QDir().mkpath(q(result));
     return result;
 }
 

@@ -1,5 +1,5 @@
 // The program's paths: the program directory, the configuration file, the default project
-// folder and the fallback for an installed program. The rules are pure functions of their
+// folder and the user data folder of an installed program. The rules are pure functions of their
 // inputs; the four functions at the end gather those inputs from the running program.
 // No Qt Widgets. Paths are UTF-8 with "/" as separator; directories carry a trailing "/".
 #pragma once
@@ -17,9 +17,9 @@ std::string dataFolderOf(const std::string& dataDir, const std::string& projectD
 // The folder of an installed program's data: $XDG_DATA_HOME/kevo/, by default
 // <home>/.local/share/kevo/.
 std::string userDataDirectoryOf(const std::string& xdgDataHome, const std::string& home);
-// The program directory: the directory of programFile (absolute) when it is writable,
-// else the user data folder given.
-std::string programDirectoryOf(const std::string& programFile, bool directoryWritable,
+// The program directory: the directory of programFile (absolute) when the program keeps its
+// data beside it, else the user data folder given.
+std::string programDirectoryOf(const std::string& programFile, bool dataBeside,
                                const std::string& userDataDir);
 // The configuration file: the program's name without its extension, plus ".cfg", in
 // programDir.
@@ -27,10 +27,15 @@ std::string configFileOf(const std::string& programDir, const std::string& progr
 // The default project folder: "Data/" in the program directory.
 std::string defaultProjectDirOf(const std::string& programDir);
 
+// The file the build writes beside the program in the build folder, and does not install:
+// a program with this file in its writable folder keeps its data there; any other copy (an
+// installed one, whatever its prefix) keeps them in the user data folder.
+extern const char* const BuildTreeMarker;
+
 // The program file: the executable, unless a test points it somewhere else.
 std::string programFilePath();
 void setProgramFilePath(const std::string& path);  // empty: the executable again
-// The program directory of the running program; the user data folder is created when
-// the program's own folder is not writable.
+// The program directory of the running program; the user data folder is created when it
+// is the one used.
 std::string programDirectory();
 std::string configFilePath();

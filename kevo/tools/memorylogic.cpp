@@ -83,7 +83,9 @@ std::array<std::string, 4> memStatusTexts(std::int32_t devAddr, std::int32_t byt
     return {
         " Bausteinadresse: 0x" + hexDigits(devAddr, 2),
         " Speicher: " + std::to_string(bytes) + " Byte",
-        type != 0 ? std::string(" keine SchreibPage") : " Pagegröße: " + std::to_string(writePage) + " Byte",
+        // The page that the writes use: a page below 1 is shown as the 1 it is used as.
+        type != 0 ? std::string(" keine SchreibPage")
+                  : " Pagegröße: " + std::to_string(memWriteChunk(type, writePage)) + " Byte",
         hex ? " Darstellung: Hexadezimal" : " Darstellung: Dezimal",
     };
 }

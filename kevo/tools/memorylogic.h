@@ -48,7 +48,7 @@ std::array<MemPageRow, 16> memPage(const std::uint8_t* data, const std::uint8_t*
 std::array<std::string, 16> memHeaderCells(bool hex);
 extern const char* const MemAsciiHeader;  // " 0123456789ABCDEF"
 
-// The status panels at show: device, capacity, write page, number base.
+// The status panels at show: device, capacity, the write page used, number base.
 std::array<std::string, 4> memStatusTexts(std::int32_t devAddr, std::int32_t bytes, std::int32_t type,
                                           std::int32_t writePage, bool hex);
 

@@ -1,5 +1,6 @@
 #include "kevoapplication.h"
 
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
@@ -14,6 +15,8 @@ KevoApplication::KevoApplication(int& argc, char** argv) : QApplication(argc, ar
     // The installed menu entry is kevo.desktop: a desktop (Wayland included) finds the
     // program's icon and entry for its windows by this name.
     setDesktopFileName(QStringLiteral("kevo"));
+    // Under X11 each window carries its own icon: the program's, for every window.
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kevo.svg")));
     setQuitOnLastWindowClosed(true);
     // Qt's own dialogs (files, printer) speak German like the rest of the program, when the
     // system has Qt's translations.

@@ -93,6 +93,8 @@ class MainWindowTest : public kevosupport::SimPortTest {
         QDir().mkpath(tmp.path() + "/ports");
         usePortDir(dir + "ports");
         setProgramFilePath(dir + "kevo");
+        // A program in its build folder: it keeps its data beside it.
+        QFile(q(dir + BuildTreeMarker)).open(QIODevice::WriteOnly);
         resetProjectSettings();
         resetTraceDecoder();
         OfflineMode = false;

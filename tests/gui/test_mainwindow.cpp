@@ -2,6 +2,8 @@
 // enabling, the status bar and caption, the recording control and closing.
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QIcon>
+#include <QImage>
 #include <QLibraryInfo>
 #include <QPainter>
 #include <QPrintDialog>
@@ -709,6 +711,16 @@ TEST_F(MainWindowTest, ApplicationNamesTheInstalledDesktopEntry) {
     const QFileInfo entry(QStringLiteral(KEVO_DESKTOP_ENTRY));
     ASSERT_TRUE(entry.exists()) << KEVO_DESKTOP_ENTRY;
     EXPECT_EQ(QGuiApplication::desktopFileName(), entry.completeBaseName());
+}
+
+// Every window shows the icon that the menu entry names, built into the program.
+TEST_F(MainWindowTest, EveryWindowCarriesTheProgramIcon) {
+    const QString icon = QFileInfo(QStringLiteral(KEVO_DESKTOP_ENTRY)).absolutePath() + "/kevo.svg";
+    const QImage want = QIcon(icon).pixmap(32).toImage();
+    ASSERT_FALSE(want.isNull()) << "Qt cannot draw " << s8(icon);
+    offlineStart();
+    for (QWidget* t : QApplication::topLevelWidgets())
+        EXPECT_TRUE(t->windowIcon().pixmap(32).toImage() == want) << s8(t->objectName());
 }
 
 TEST_F(MainWindowTest, ExceptionsLeavingAHandlerAreShownAndTheLoopGoesOn) {

@@ -72,12 +72,18 @@ TEST(MemoryLogic, StatusTexts) {
     EXPECT_EQ(t[1], " Speicher: 256 Byte");
     EXPECT_EQ(t[3], " Darstellung: Hexadezimal");
     EXPECT_EQ(memStatusTexts(0xA0, 16, 2, 8, false)[3], " Darstellung: Dezimal");
-    // The write page panel by memory type: EEPROM, RAM, register.
+    // The write page panel by memory type: EEPROM, RAM, register; a page below 1 is written,
+    // and shown, as 1.
     const struct {
-        int type;
-        const char* page;
-    } pages[] = {{0, " Pagegröße: 8 Byte"}, {1, " keine SchreibPage"}, {2, " keine SchreibPage"}};
-    for (const auto& c : pages) EXPECT_EQ(memStatusTexts(0xA0, 256, c.type, 8, true)[2], c.page) << c.type;
+        int type, page;
+        const char* text;
+    } pages[] = {{0, 8, " Pagegröße: 8 Byte"},
+                 {1, 8, " keine SchreibPage"},
+                 {2, 8, " keine SchreibPage"},
+                 {0, 0, " Pagegröße: 1 Byte"},
+                 {0, -3, " Pagegröße: 1 Byte"}};
+    for (const auto& c : pages)
+        EXPECT_EQ(memStatusTexts(0xA0, 256, c.type, c.page, true)[2], c.text) << c.type << " " << c.page;
 }
 
 TEST(MemoryLogic, AddressPart) {

@@ -72,18 +72,18 @@ TEST(StatusTexts, ProjectPanelAndCaptionShowNamesBelowTheirFolders) {
 TEST(ProgramPaths, DirectoryConfigurationFileAndProjectFolder) {
     struct Case {
         const char* programFile;
-        bool writable;
+        bool beside;  // data beside the program (its build folder)
         const char *dir, *config;
     } cases[] = {
         {"/opt/kevo/kevo", true, "/opt/kevo/", "/opt/kevo/kevo.cfg"},
         {"/opt/kevo/kevo.bin", true, "/opt/kevo/", "/opt/kevo/kevo.cfg"},
         {"/opt/my.kevo/my.prog.exe", true, "/opt/my.kevo/", "/opt/my.kevo/my.prog.cfg"},
         {"/kevo", true, "/", "/kevo.cfg"},
-        // Not writable (installed): the user data folder.
+        // Installed: the user data folder.
         {"/usr/bin/kevo", false, "/home/u/.local/share/kevo/", "/home/u/.local/share/kevo/kevo.cfg"},
     };
     for (const Case& c : cases) {
-        const std::string dir = programDirectoryOf(c.programFile, c.writable, "/home/u/.local/share/kevo/");
+        const std::string dir = programDirectoryOf(c.programFile, c.beside, "/home/u/.local/share/kevo/");
         EXPECT_EQ(dir, c.dir) << c.programFile;
         EXPECT_EQ(configFileOf(dir, c.programFile), c.config) << c.programFile;
         EXPECT_EQ(defaultProjectDirOf(dir), std::string(c.dir) + "Data/");
