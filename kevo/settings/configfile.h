@@ -55,7 +55,8 @@ extern const char* const ProjectFileVersion;  // "KEVO Projekt V1.0"
 // check marks; sets the host's project path to name, or to empty when nothing could be read.
 void LoadProjectFile(const std::string& name, ProjectFileHost& host);
 
-// Writes name (empty: the configuration file) and the configuration file. On failure shows
+// Writes name (empty: the configuration file) and the configuration file, with what the
+// windows that show the record hold typed (SettingsChange). On failure shows
 // the error box "Projektdatei konnte nicht geschrieben werden" and returns false; a project
 // file other than the host's current one is then not named in the configuration file.
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host);

@@ -318,6 +318,9 @@ TEST_F(BusToolTest, EachCommandTakesAFieldSetWithoutTheCaret) {
         EXPECT_EQ(sim->busLog(), std::vector<std::string>{sending ? ",W1,AES05,00" : ",R1,AES05"});
         typeAndLeave(t->E_DevAdr, "0xA0");
     }
+    type(t->E_SByte0, "0x33");  // saving the project takes it too
+    w->miSaveProjClick();
+    EXPECT_EQ(ini::GetPrivateProfileString("Bustool", "Sendedaten", "", w->ConfigPath).substr(0, 2), "33");
 }
 
 // A project opened or created while the tool is open: what is typed goes into the project it
