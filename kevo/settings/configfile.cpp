@@ -377,6 +377,7 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
 }
 
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
+    const SettingsChange change;  // what the windows show being typed is saved with the rest
     const std::string configPath = host.configPath();
     const std::string path = name.empty() ? configPath : name;
     const std::string previous = host.projectPath();
