@@ -18,7 +18,6 @@
 #include "binzieldlg.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
-#include "einstellungen.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
 #include "kevoapplication.h"
