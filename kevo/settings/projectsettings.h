@@ -93,8 +93,8 @@ void resetProjectSettings();
 void boundReadSettings(TProjectSettings& s);
 
 // A window that shows the record. Before the record changes as a whole (a project loaded, the
-// settings dialog) it takes what is being typed, for the settings it was typed for; afterwards
-// it shows the new settings. It is registered while it exists. GUI thread only.
+// settings dialog) or is saved it takes what is being typed, for the settings it was typed for;
+// afterwards it shows the settings then in force. It is registered while it exists. GUI thread only.
 class SettingsFollower {
   public:
     SettingsFollower();
