@@ -92,13 +92,16 @@ void TF_Einstellungen::showEvent(QShowEvent* e) {
     if (!activated_) {
         activated_ = true;
         setResult(0);
+        change_.emplace();
         FormActivate();
     }
 }
 
 void TF_Einstellungen::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
-    if (!e->spontaneous()) activated_ = false;
+    if (e->spontaneous()) return;
+    activated_ = false;
+    change_.reset();
 }
 
 void TF_Einstellungen::keyPressEvent(QKeyEvent* e) {

@@ -18,6 +18,7 @@
 #include <QDialog>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,10 @@ class TF_Einstellungen : public QDialog {
     int masterClockIndex_ = -1;
     bool activated_ = false;
     bool portChosen_ = false;  // the port dialog ran since the dialog was shown
+    // From activation until the dialog is hidden: the windows that show the record take what
+    // is typed first and show the settings as the dialog leaves them (also after Cancel, which
+    // keeps the write-page correction of the activation).
+    std::optional<SettingsChange> change_;
 };
 
 extern TF_Einstellungen* F_Einstellungen;

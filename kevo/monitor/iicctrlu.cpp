@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QScreen>
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -622,6 +623,14 @@ void TF_IIcCtrl::setFormHeight(Form f, int h) {
 
 void TF_IIcCtrl::setToolChecked(Form f, bool checked) {
     if (QAction* a = toolItem(f)) a->setChecked(checked);
+}
+
+bool TF_IIcCtrl::screenArea(int& left, int& top, int& width, int& height) const {
+    const QScreen* s = screen();
+    if (!s) return false;
+    const QRect r = s->virtualGeometry();  // every screen of the desktop
+    left = r.x(), top = r.y(), width = r.width(), height = r.height();
+    return true;
 }
 
 std::string TF_IIcCtrl::shortSerial() const {

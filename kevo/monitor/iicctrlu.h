@@ -157,6 +157,7 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     void setFormWidth(Form f, int width) override;
     void setFormHeight(Form f, int height) override;
     void setToolChecked(Form f, bool checked) override;
+    bool screenArea(int& left, int& top, int& width, int& height) const override;
     std::string configPath() const override { return ConfigPath; }
     std::string projectDir() const override { return ProjectDir; }
     std::string projectPath() const override { return ProjectPath; }

@@ -152,6 +152,9 @@ bool sameFolder(const std::string& a, const std::string& b) {
 // --- Commands ---
 
 void TF_IIcCtrl::miNewProjektClick() {
+    // The tool windows take what is typed into the project it was typed for, before the save,
+    // and show the new project's settings once the command is done.
+    const SettingsChange change;
     std::string name;
     if (ProjectSettings.AutoSaveProject != 0 && SaveProjectFile(ProjectPath, *this))
         DocFlags &= ~DocProjectModified;
@@ -210,6 +213,7 @@ void TF_IIcCtrl::miNewProjektClick() {
 }
 
 void TF_IIcCtrl::miOpenProjClick() {
+    const SettingsChange change;  // as in the new-project command
     // A project that could not be saved automatically asks like one without automatic
     // saving: its changes are lost only when the user says so.
     if (ProjectSettings.AutoSaveProject != 0 && SaveProjectFile(ProjectPath, *this))

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -62,27 +63,84 @@ int hexDigit(char ch) {
     return -1;
 }
 
-// The fields of the record in file order, with their keys and the values used when a key is
-// missing. One list for the reader and the writer.
+// What a value read from a file becomes: the values the settings dialog and the tools can set
+// pass as they are, and so does the key's default (a file that lacked the key and was saved
+// again holds it); any other value becomes the choice the dialog shows for it.
+using Bound = std::int32_t (*)(std::int32_t);
+
+// Any value (texts of numbers, switches the windows read as "not 0").
+std::int32_t anyValue(std::int32_t v) {
+    return v;
+}
+// lo..hi; any other value becomes other.
+template <std::int32_t lo, std::int32_t hi, std::int32_t other>
+std::int32_t choice(std::int32_t v) {
+    return v >= lo && v <= hi ? v : other;
+}
+// Cut to lo..hi.
+template <std::int32_t lo, std::int32_t hi>
+std::int32_t within(std::int32_t v) {
+    return std::clamp(v, lo, hi);
+}
+// Only the bits the windows set.
+template <std::int32_t bits>
+std::int32_t onlyBits(std::int32_t v) {
+    return v & bits;
+}
+// 1 for any value but 0.
+std::int32_t flag(std::int32_t v) {
+    return v != 0 ? 1 : 0;
+}
+// Trigger source as the dialog shows it (sub-address before data byte before device address),
+// the "differs" and "filter" switches kept.
+std::int32_t filterSwitches(std::int32_t v) {
+    const std::int32_t source = (v & 0x02) ? 0x02 : (v & 0x04) ? 0x04 : (v & 0x01);
+    return source | (v & 0x18);
+}
+// The master clock list's range: its first item (1 kHz) up to its last (1200 kHz).
+std::int32_t masterClock(std::int32_t v) {
+    return std::clamp(v, 1000, 1200000);
+}
+// The largest of 1, 2, 4, 8, 16 not above the stored page, so that a write never crosses the
+// chip's page; below 1: 1.
+std::int32_t writePage(std::int32_t v) {
+    std::int32_t page = 1;
+    while (page < 16 && page * 2 <= v) page *= 2;
+    return page;
+}
+// The memory size field: 0 or less gives 256, at most 65536.
+std::int32_t memBytes(std::int32_t v) {
+    return v <= 0 ? 256 : std::min(v, 65536);
+}
+// An even scan address of the lists, 0x10..0xEE.
+std::int32_t scanAddress(std::int32_t v) {
+    return std::clamp(v, 16, 238) & ~1;
+}
+// A colour: the COLORREF's three colour bytes.
+constexpr std::int32_t kColorBits = 0xFFFFFF;
+
+// The fields of the record in file order, with their keys, the values used when a key is
+// missing and the bound of a stored value. One list for the reader and the writer; the rules
+// between fields are boundReadSettings.
 template <class Visitor>
 void visitFields(TProjectSettings& s, Visitor& v) {
     v.text("Config", "Datenverzeichnis", s.DataDir, "");
-    v.integer("Config", "Autosicherung", s.AutoSaveProject, 1);
+    v.integer("Config", "Autosicherung", s.AutoSaveProject, 1, anyValue);
 
-    v.integer("Probe", "Master", s.ProbeMaster, 0);
-    v.integer("Probe", "Blau (Probe 7)", s.ProbeBlue, 0);
-    v.integer("Probe", "Weiß (Probe 6)", s.ProbeWhite, 0);
-    v.integer("Probe", "Rot (Probe 10)", s.ProbeRed, 0);
-    v.integer("Probe", "Eingangslogik", s.PosInputLogic, 0);
-    v.integer("Probe", "Logikpegel", s.LogicLevel, 1);
+    v.integer("Probe", "Master", s.ProbeMaster, 0, choice<0, 2, 0>);
+    v.integer("Probe", "Blau (Probe 7)", s.ProbeBlue, 0, choice<0, 2, 0>);
+    v.integer("Probe", "Weiß (Probe 6)", s.ProbeWhite, 0, choice<0, 3, 0>);
+    v.integer("Probe", "Rot (Probe 10)", s.ProbeRed, 0, choice<0, 2, 0>);
+    v.integer("Probe", "Eingangslogik", s.PosInputLogic, 0, anyValue);
+    v.integer("Probe", "Logikpegel", s.LogicLevel, 1, choice<1, 4, 1>);
 
-    v.integer("Analyzer", "Bustakt", s.ClockDivider, 0);
-    v.integer("Analyzer", "Aufzeichnung", s.TriggerMode, 0);
-    v.integer("Analyzer", "Busfilter", s.BusFilter, 0);
-    v.integer("Analyzer", "Datenfilter", s.DataFilter, 0);
-    v.integer("Analyzer", "Datenfilter-Schalter", s.DataFilterSwitches, 0);
+    v.integer("Analyzer", "Bustakt", s.ClockDivider, 0, choice<0, 3, 0>);
+    v.integer("Analyzer", "Aufzeichnung", s.TriggerMode, 0, choice<1, 3, 1>);
+    v.integer("Analyzer", "Busfilter", s.BusFilter, 0, onlyBits<0x07>);
+    v.integer("Analyzer", "Datenfilter", s.DataFilter, 0, within<0, 255>);
+    v.integer("Analyzer", "Datenfilter-Schalter", s.DataFilterSwitches, 0, filterSwitches);
 
-    v.integer("Monitor", "Darstellung", s.AttributeMode, 0);
+    v.integer("Monitor", "Darstellung", s.AttributeMode, 0, choice<0, 2, 0>);
     v.style("Monitor", "Schrifttype", s.StyleDefault, -1);
     v.style("Monitor", "Negative Acknowledge", s.StyleNak, 0);
     v.style("Monitor", "Protokollfehler", s.StyleError, 3);
@@ -94,25 +152,25 @@ void visitFields(TProjectSettings& s, Visitor& v) {
     v.color("Monitor", "Subadresse/Datenbyte", s.ColorSubAddr, 0x808080);
     v.color("Monitor", "Daten vom Master", s.ColorFromMaster, 0x000000);
     v.color("Monitor", "Daten zum Master", s.ColorToMaster, 0x008000);
-    v.integer("Monitor", "Attribute", s.AttributeEnable, 0x100);
-    v.integer("Monitor", "Autosicherung", s.LogAutoSave, 1);
+    v.integer("Monitor", "Attribute", s.AttributeEnable, 0x100, anyValue);
+    v.integer("Monitor", "Autosicherung", s.LogAutoSave, 1, anyValue);
 
-    v.integer("Master", "SCL-Takt", s.MasterClockHz, 100000);
+    v.integer("Master", "SCL-Takt", s.MasterClockHz, 100000, masterClock);
 
-    v.integer("Bustool", "von Adresse", s.ScanFrom, 16);
-    v.integer("Bustool", "bis Adresse", s.ScanTo, 238);
-    v.integer("Bustool", "Baustein", s.BusDevAddr, 160);
-    v.integer("Bustool", "Subbytes", s.BusSubBytes, 1);
-    v.integer("Bustool", "Subadresse", s.BusSubAddr, 0);
-    v.integer("Bustool", "Datenbytes", s.BusDataBytes, 1);
+    v.integer("Bustool", "von Adresse", s.ScanFrom, 16, scanAddress);
+    v.integer("Bustool", "bis Adresse", s.ScanTo, 238, scanAddress);
+    v.integer("Bustool", "Baustein", s.BusDevAddr, 160, within<16, 239>);
+    v.integer("Bustool", "Subbytes", s.BusSubBytes, 1, choice<0, 2, 0>);
+    v.integer("Bustool", "Subadresse", s.BusSubAddr, 0, within<0, 65535>);
+    v.integer("Bustool", "Datenbytes", s.BusDataBytes, 1, within<0, 16>);
     v.binary("Bustool", "Sendedaten", s.BusSendData);
 
-    v.integer("Speichertool", "Baustein", s.MemDevAddr, 160);
-    v.integer("Speichertool", "2 Subbytes", s.MemTwoSubBytes, 0);
-    v.integer("Speichertool", "Datenbytes", s.MemBytes, 256);
-    v.integer("Speichertool", "Speichertyp", s.MemType, 0);
-    v.integer("Speichertool", "Schreibpage", s.MemWritePage, 0);
-    v.integer("Speichertool", "Hexadezimal", s.MemHex, 1);
+    v.integer("Speichertool", "Baustein", s.MemDevAddr, 160, within<0, 255>);
+    v.integer("Speichertool", "2 Subbytes", s.MemTwoSubBytes, 0, flag);
+    v.integer("Speichertool", "Datenbytes", s.MemBytes, 256, memBytes);
+    v.integer("Speichertool", "Speichertyp", s.MemType, 0, choice<0, 2, 0>);
+    v.integer("Speichertool", "Schreibpage", s.MemWritePage, 0, writePage);
+    v.integer("Speichertool", "Hexadezimal", s.MemHex, 1, flag);
 }
 
 struct Reader {
@@ -120,15 +178,19 @@ struct Reader {
     void text(const char* sec, const char* key, std::string& field, const char* def) {
         field = f.readString(sec, key, def);
     }
-    void integer(const char* sec, const char* key, std::int32_t& field, std::int32_t def) {
-        field = f.readInteger(sec, key, def);
+    void integer(const char* sec, const char* key, std::int32_t& field, std::int32_t def, Bound bound) {
+        const std::int32_t value = f.readInteger(sec, key, def);
+        field = value == def ? value : bound(value);
     }
-    // A style is a signed byte: the file value is cut to its low byte (255 reads as -1).
+    // A style is a signed byte: the file value is cut to its low byte (255 reads as -1); a
+    // byte that is no style (-1 none, 0 bold, 1 italic, 2 underline, 3 strike-out) is none.
     void style(const char* sec, const char* key, std::int8_t& field, std::int32_t def) {
-        field = static_cast<std::int8_t>(static_cast<std::uint8_t>(f.readInteger(sec, key, def) & 0xFF));
+        const auto byte =
+            static_cast<std::int8_t>(static_cast<std::uint8_t>(f.readInteger(sec, key, def) & 0xFF));
+        field = static_cast<std::int8_t>(choice<-1, 3, -1>(byte));
     }
     void color(const char* sec, const char* key, COLORREF& field, std::int32_t def) {
-        field = static_cast<COLORREF>(f.readInteger(sec, key, def));
+        field = static_cast<COLORREF>(f.readInteger(sec, key, def) & kColorBits);
     }
     // Hexadecimal digit pairs up to the first character that is no hex digit; only the bytes
     // that convert are taken, at most 16; a missing or empty value leaves the field as it is.
@@ -147,7 +209,7 @@ struct Writer {
     void text(const char* sec, const char* key, std::string& field, const char*) {
         f.writeString(sec, key, field);
     }
-    void integer(const char* sec, const char* key, std::int32_t& field, std::int32_t) {
+    void integer(const char* sec, const char* key, std::int32_t& field, std::int32_t, Bound) {
         f.writeInteger(sec, key, field);
     }
     void style(const char* sec, const char* key, std::int8_t& field, std::int32_t) {
@@ -173,7 +235,7 @@ struct KeyCounter {
     int found = 0;
     void key(const char* sec, const char* key) { found += f.valueExists(sec, key) ? 1 : 0; }
     void text(const char* sec, const char* k, std::string&, const char*) { key(sec, k); }
-    void integer(const char* sec, const char* k, std::int32_t&, std::int32_t) { key(sec, k); }
+    void integer(const char* sec, const char* k, std::int32_t&, std::int32_t, Bound) { key(sec, k); }
     void style(const char* sec, const char* k, std::int8_t&, std::int32_t) { key(sec, k); }
     void color(const char* sec, const char* k, COLORREF&, std::int32_t) { key(sec, k); }
     void binary(const char* sec, const char* k, std::array<std::uint8_t, 16>&) { key(sec, k); }
@@ -191,15 +253,52 @@ const ToolKeys kTools[] = {
     {ProjectFileHost::MemoryForm, "Memory-XPos", "Memory-YPos", "Memory-Visible"},
 };
 
+// A window read from a file stays reachable: no larger than the screen, its title bar on the
+// screen and at least kGrip pixels of it beside the screen's edges. A window the user left
+// partly beyond an edge keeps its place.
+constexpr int kGrip = 32;
+
+struct Screen {
+    bool known = false;
+    int left = 0, top = 0, width = 0, height = 0;
+};
+
+int leftOn(const Screen& sc, int left, int width) {
+    width = std::max(width, 1);
+    const int grip = std::min(kGrip, width);
+    return std::clamp(left, sc.left - width + grip, std::max(sc.left, sc.left + sc.width - grip));
+}
+int topOn(const Screen& sc, int top) {
+    return std::clamp(top, sc.top, std::max(sc.top, sc.top + sc.height - kGrip));
+}
+
 void readForms(const ini::IniFile& f, ProjectFileHost& host) {
+    Screen sc;
+    sc.known = host.screenArea(sc.left, sc.top, sc.width, sc.height) && sc.width > 0 && sc.height > 0;
     const Form main = ProjectFileHost::MainForm;
-    host.setFormLeft(main, f.readInteger("Forms", "XPos", host.formLeft(main)));
-    host.setFormTop(main, f.readInteger("Forms", "YPos", host.formTop(main)));
-    host.setFormWidth(main, f.readInteger("Forms", "Width", host.formWidth(main)));
-    host.setFormHeight(main, f.readInteger("Forms", "Height", host.formHeight(main)));
+    int left = f.readInteger("Forms", "XPos", host.formLeft(main));
+    int top = f.readInteger("Forms", "YPos", host.formTop(main));
+    int width = f.readInteger("Forms", "Width", host.formWidth(main));
+    int height = f.readInteger("Forms", "Height", host.formHeight(main));
+    if (sc.known) {
+        width = std::min(width, sc.width);
+        height = std::min(height, sc.height);
+        left = leftOn(sc, left, width);
+        top = topOn(sc, top);
+    }
+    host.setFormLeft(main, left);
+    host.setFormTop(main, top);
+    host.setFormWidth(main, width);
+    host.setFormHeight(main, height);
     for (const ToolKeys& t : kTools) {
-        host.setFormLeft(t.form, f.readInteger("Forms", t.x, 25));
-        host.setFormTop(t.form, f.readInteger("Forms", t.y, 25));
+        int x = f.readInteger("Forms", t.x, 25);
+        int y = f.readInteger("Forms", t.y, 25);
+        if (sc.known) {
+            x = leftOn(sc, x, host.formWidth(t.form));
+            y = topOn(sc, y);
+        }
+        host.setFormLeft(t.form, x);
+        host.setFormTop(t.form, y);
         host.setToolChecked(t.form, f.readBool("Forms", t.visible, false));
     }
 }
@@ -230,6 +329,7 @@ bool saveFailed() {
 }  // namespace
 
 void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
+    const SettingsChange change;  // the windows that show the record follow what is read
     host.setProjectPath(name);
     const std::string path = name.empty() ? host.configPath() : name;
     if (path.empty()) {
@@ -277,6 +377,7 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
 }
 
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
+    const SettingsChange change;  // what the windows show being typed is saved with the rest
     const std::string configPath = host.configPath();
     const std::string path = name.empty() ? configPath : name;
     const std::string previous = host.projectPath();

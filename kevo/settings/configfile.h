@@ -21,13 +21,19 @@ class ProjectFileHost {
 
     virtual int formLeft(Form f) const = 0;
     virtual int formTop(Form f) const = 0;
-    virtual int formWidth(Form f) const = 0;     // only MainForm is asked
-    virtual int formHeight(Form f) const = 0;    // only MainForm is asked
+    virtual int formWidth(Form f) const = 0;  // a tool window's is asked to keep it on the screen
+    virtual int formHeight(Form f) const = 0;
     virtual bool formVisible(Form f) const = 0;  // tool windows only
     virtual void setFormLeft(Form f, int left) = 0;
     virtual void setFormTop(Form f, int top) = 0;
     virtual void setFormWidth(Form f, int width) = 0;
     virtual void setFormHeight(Form f, int height) = 0;
+    // The screen the windows are placed on, in the same pixels; false when none is known (the
+    // positions and sizes are then taken as they stand).
+    virtual bool screenArea(int& left, int& top, int& width, int& height) const {
+        (void)left, (void)top, (void)width, (void)height;
+        return false;
+    }
     // Check mark of miScanTool / miBusTool / miMemTool; the caller shows or hides the windows.
     virtual void setToolChecked(Form f, bool checked) = 0;
 
@@ -49,7 +55,8 @@ extern const char* const ProjectFileVersion;  // "KEVO Projekt V1.0"
 // check marks; sets the host's project path to name, or to empty when nothing could be read.
 void LoadProjectFile(const std::string& name, ProjectFileHost& host);
 
-// Writes name (empty: the configuration file) and the configuration file. On failure shows
+// Writes name (empty: the configuration file) and the configuration file, with what the
+// windows that show the record hold typed (SettingsChange). On failure shows
 // the error box "Projektdatei konnte nicht geschrieben werden" and returns false; a project
 // file other than the host's current one is then not named in the configuration file.
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host);

@@ -3,8 +3,9 @@
 // Filled from a project file or the configuration file by LoadProjectFile and written
 // back by SaveProjectFile (configfile.h); edited by the settings dialog and the tools.
 // Only the GUI thread writes it; the capture thread reads TriggerMode, LogicLevel and
-// ClockDivider when a recording starts. No lock, no change notification.
-// The record does not check its values: users cope with values out of range.
+// ClockDivider when a recording starts. No lock. The windows that show the record follow each
+// change of it as a whole (SettingsChange below). The reader of the files brings every stored
+// value within what the settings dialog and the tools can set (configfile.cpp).
 #pragma once
 
 #include <array>
@@ -85,9 +86,33 @@ extern TProjectSettings ProjectSettings;
 // Puts the built-in values back (program start state; used by tests).
 void resetProjectSettings();
 
-// Brings values read from a file within what the windows can produce: the memory size
-// (1..65536, 0 or less gives 256) and device address (0..255), the scan range (even, 16..238,
-// the end not below the start), the telegram tool's address (16..239), width (0, 1, 2),
-// sub-address (two bytes, one with a 1-byte width) and byte count (0..16), and the baud rate
-// (the port dialog's rate nearest to it; 0, not set, stays).
+// The rules between fields that a value read from a file must keep, after each field has been
+// brought within its own range: the scan's end not below its start, a 1-byte sub-address of one
+// byte, the white probe's Trigger-2 functions only beside a Trigger 1 ("keine Funktion"
+// otherwise); and the baud rate (the port dialog's rate nearest to it; 0, not set, stays).
 void boundReadSettings(TProjectSettings& s);
+
+// A window that shows the record. Before the record changes as a whole (a project loaded, the
+// settings dialog) or is saved it takes what is being typed, for the settings it was typed for;
+// afterwards it shows the settings then in force. It is registered while it exists. GUI thread only.
+class SettingsFollower {
+  public:
+    SettingsFollower();
+    virtual ~SettingsFollower();
+    SettingsFollower(const SettingsFollower&) = delete;
+    SettingsFollower& operator=(const SettingsFollower&) = delete;
+
+    virtual void settingsLeaving() = 0;
+    virtual void settingsEntered() = 0;
+};
+
+// One change of the record as a whole, for as long as it lives: the outermost one tells every
+// follower before (settingsLeaving) and after (settingsEntered); inner ones tell nothing, so a
+// command that saves, asks and loads notifies once.
+class SettingsChange {
+  public:
+    SettingsChange();
+    ~SettingsChange();
+    SettingsChange(const SettingsChange&) = delete;
+    SettingsChange& operator=(const SettingsChange&) = delete;
+};

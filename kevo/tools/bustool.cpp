@@ -14,6 +14,7 @@
 #include "deviceinfo.h"
 #include "dialogseam.h"
 #include "iicctrlu.h"
+#include "kevoapplication.h"
 #include "numberedit.h"
 #include "projectsettings.h"
 #include "toolglyphs.h"
@@ -241,8 +242,35 @@ void TF_BusTool::hideEvent(QHideEvent* e) {
 }
 
 void TF_BusTool::FormShow() {
-    TProjectSettings& s = ProjectSettings;
     if (F_IIcCtrl) F_IIcCtrl->setToolChecked(ProjectFileHost::BusForm, true);
+    loadSettings();
+}
+
+std::array<std::int32_t, 3> TF_BusTool::settingsDevice() {
+    const TProjectSettings& s = ProjectSettings;
+    return {s.BusDevAddr, s.BusSubBytes, s.BusSubAddr};
+}
+
+void TF_BusTool::settingsLeaving() {
+    if (!isVisible()) return;
+    guarded([this] { takeShownFields(); });
+    leftDevice_ = settingsDevice();
+}
+
+// The bytes read stay while they still belong to the device and sub-address shown.
+void TF_BusTool::settingsEntered() {
+    if (isVisible()) guarded([this] { loadSettings(settingsDevice() == leftDevice_); });
+}
+
+void TF_BusTool::takeShownFields() {
+    NumberEdit::of(E_DevAdr)->takeTyped();
+    NumberEdit::of(E_SubAdress)->takeTyped();
+    NumberEdit::of(E_AnzBytes)->takeTyped();
+    for (int X = 0; X < kBusToolBytes; ++X) NumberEdit::of(BusToolEdits[size_t(X)])->takeTyped();
+}
+
+void TF_BusTool::loadSettings(bool keepReceived) {
+    TProjectSettings& s = ProjectSettings;
     bringIn(E_DevAdr, s.BusDevAddr, hexByte);
     // The stored width's rule applies whatever was selected before, so the same stored values
     // always show (and send) the same sub-address.
@@ -262,7 +290,7 @@ void TF_BusTool::FormShow() {
     applySubAddressEnabling();
     for (int i = 0; i < kBusToolBytes; ++i) {
         assign(BusToolEdits[size_t(i)], hexByte(s.BusSendData[size_t(i)]));
-        BusToolEdits[size_t(16 + i)]->clear();
+        if (!keepReceived) BusToolEdits[size_t(16 + i)]->clear();
     }
     bringIn(E_AnzBytes, s.BusDataBytes, hexByte);
     enableSendFields();
@@ -334,6 +362,7 @@ void TF_BusTool::showMessage(const char* text) {
 
 void TF_BusTool::TB_ReceiveClick() {
     NumberEdit::commitPending(this);
+    takeShownFields();
     const BusTelegramParams p = telegramParams();
     if (BusTelegramCount(p.dataBytes) == 0) return;
     if (BusReadNeedsSubAddress(p)) {
@@ -371,6 +400,7 @@ void TF_BusTool::TB_ReceiveClick() {
 
 void TF_BusTool::TB_SendClick() {
     NumberEdit::commitPending(this);
+    takeShownFields();
     const std::string telegram = BusWriteTelegram(telegramParams());
     if (telegram.empty()) return;  // an odd (read) address
     if (!ComOpen()) return;

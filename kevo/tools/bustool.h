@@ -12,6 +12,9 @@
 #include <QWidget>
 
 #include <array>
+#include <cstdint>
+
+#include "projectsettings.h"
 
 class QAction;
 class QGroupBox;
@@ -19,7 +22,7 @@ class QLineEdit;
 class QRadioButton;
 class QToolBar;
 
-class TF_BusTool : public QWidget {
+class TF_BusTool : public QWidget, private SettingsFollower {
     Q_OBJECT
   public:
     explicit TF_BusTool(QWidget* owner = nullptr);
@@ -71,6 +74,18 @@ class TF_BusTool : public QWidget {
     void applyWidth(int width);
     void enableSendFields();
     void showMessage(const char* text);
+    // Every field's text that the user (or an accessibility layer) changed goes through its
+    // leave rule, whichever field has the focus: what the fields show is what a command sends.
+    void takeShownFields();
+    // Every control from the settings; the receive fields are emptied unless keepReceived.
+    void loadSettings(bool keepReceived = false);
+    // A change of the settings as a whole: what is typed goes into the settings it was typed
+    // for; then the open window shows the new ones.
+    void settingsLeaving() override;
+    void settingsEntered() override;
+    static std::array<std::int32_t, 3> settingsDevice();
+    // The device and sub-address the receive fields were read from, as the settings left them.
+    std::array<std::int32_t, 3> leftDevice_{};
 };
 
 extern TF_BusTool* F_BusTool;

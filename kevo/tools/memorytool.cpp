@@ -18,7 +18,6 @@
 #include "binzieldlg.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
-#include "einstellungen.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
 #include "kevoapplication.h"
@@ -82,9 +81,6 @@ TF_MemoryTool::TF_MemoryTool(QWidget* owner)
     setWindowTitle(QString::fromUtf8("I²C-Bus Speichermonitor"));
     buildLayout();
     FormCreate();
-    // The settings dialog changes the device and the number base that the open monitor shows.
-    if (F_Einstellungen)
-        connect(F_Einstellungen, &QDialog::finished, this, [this] { guarded([this] { followSettings(); }); });
 }
 
 TF_MemoryTool::~TF_MemoryTool() {
@@ -136,6 +132,14 @@ void TF_MemoryTool::FormShow() {
     MemState.assign(n, MemNeverRead);
     MemTopOffset = 0;
     showSettings();
+}
+
+void TF_MemoryTool::settingsLeaving() {
+    if (isVisible()) guarded([this] { takeTypedCell(device_); });
+}
+
+void TF_MemoryTool::settingsEntered() {
+    guarded([this] { followSettings(); });
 }
 
 void TF_MemoryTool::followSettings() {

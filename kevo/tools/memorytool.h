@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "projectsettings.h"
+
 class QAction;
 class QLabel;
 class QScrollBar;
@@ -23,7 +25,7 @@ class QStatusBar;
 class QToolBar;
 class TStringGridE;
 
-class TF_MemoryTool : public QWidget {
+class TF_MemoryTool : public QWidget, private SettingsFollower {
     Q_OBJECT
   public:
     explicit TF_MemoryTool(QWidget* owner = nullptr);
@@ -108,8 +110,12 @@ class TF_MemoryTool : public QWidget {
     // The settings as the monitor shows them: number base, header, status panels, scroll bar
     // for the capacity, the page at the current top (kept as far as the capacity allows).
     void showSettings();
-    // After the settings dialog: shows what changed, keeping the image and its marks.
+    // After a change of the settings: shows what changed, keeping the image and its marks.
     void followSettings();
+    // Before a change of the settings (the dialog, a project loaded) the cell being typed in is
+    // committed for the device shown; after it the monitor follows.
+    void settingsLeaving() override;
+    void settingsEntered() override;
     // A current cell past the capacity (the window shown smaller, the last page scrolled to)
     // moves to the last byte, so that the keyboard always edits a byte that exists.
     void keepCurrentCellInside();

@@ -155,6 +155,20 @@ void TF_ScanTool::fillToList() {
     fill(CB_bisAdresse, ScanAddressItems(s.ScanFrom, kScanLastAddress), ScanToIndex(s.ScanFrom, s.ScanTo));
 }
 
+void TF_ScanTool::settingsEntered() {
+    if (!isVisible()) return;
+    fillFromList();
+    fillToList();
+}
+
+void TF_ScanTool::takeShownLists() {
+    const auto shown = [](QComboBox* list) {
+        return list->currentIndex() < 0 ? -1 : ParseNumberText(s8(list->currentText()));
+    };
+    if (shown(CB_vonAdresse) >= 0 && shown(CB_vonAdresse) != ProjectSettings.ScanFrom) CB_vonAdresseChange();
+    if (shown(CB_bisAdresse) >= 0 && shown(CB_bisAdresse) != ProjectSettings.ScanTo) CB_bisAdresseChange();
+}
+
 void TF_ScanTool::CB_MClkChange() {
     const std::int32_t hz = MasterClockItemHz(s8(CB_MClk->currentText()));
     ScanClockDivider = ScanDivisor(DeviceInfo.SystemClock, hz);
@@ -187,6 +201,7 @@ void TF_ScanTool::TB_ClearClick() {
 }
 
 void TF_ScanTool::TB_ScanClick() {
+    takeShownLists();
     if (!ComOpen()) return;
     const std::int32_t from = ProjectSettings.ScanFrom, to = ProjectSettings.ScanTo;
     ProgressRun progress("I²C Adress-Scan", 0, 100);

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "projectsettings.h"
+
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -20,7 +22,7 @@ class QLabel;
 class QListWidget;
 class QToolBar;
 
-class TF_ScanTool : public QWidget {
+class TF_ScanTool : public QWidget, private SettingsFollower {
     Q_OBJECT
   public:
     explicit TF_ScanTool(QWidget* owner = nullptr);
@@ -55,6 +57,11 @@ class TF_ScanTool : public QWidget {
   private:
     void fillFromList();
     void fillToList();
+    // The range each address list shows, however its entry was set, is the range scanned.
+    void takeShownLists();
+    // The lists take a range as it changes as a whole (a project loaded); nothing is typed here.
+    void settingsLeaving() override {}
+    void settingsEntered() override;
 };
 
 extern TF_ScanTool* F_ScanTool;

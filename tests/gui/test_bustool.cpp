@@ -1,5 +1,6 @@
 // The bus telegram tool on the offscreen platform against the simulated bus: the field rules,
 // read and write telegrams, the replies and the messages, the link count after every click.
+#include "inifile.h"
 #include "inputpaths.h"
 #include "tools_fixture.h"
 
@@ -303,5 +304,54 @@ TEST_F(BusToolTest, SubAddressButtonsActOnEveryInputPathOnlyWhenNewlySelected) {
             send();
             EXPECT_EQ(sim->busLog(), std::vector<std::string>{r.telegram});
         }
+    }
+}
+
+// A field set without the caret in it (as a screen reader sets it) is what each command sends.
+TEST_F(BusToolTest, EachCommandTakesAFieldSetWithoutTheCaret) {
+    for (bool sending : {false, true}) {
+        SCOPED_TRACE(sending ? "send" : "receive");
+        type(t->E_SubAdress, "0x05");  // the caret stays here
+        t->E_DevAdr->setText("0xAE");
+        sim->clearLog();
+        sending ? send() : receive();
+        EXPECT_EQ(sim->busLog(), std::vector<std::string>{sending ? ",W1,AES05,00" : ",R1,AES05"});
+        typeAndLeave(t->E_DevAdr, "0xA0");
+    }
+    type(t->E_SByte0, "0x33");  // saving the project takes it too
+    w->miSaveProjClick();
+    EXPECT_EQ(ini::GetPrivateProfileString("Bustool", "Sendedaten", "", w->ConfigPath).substr(0, 2), "33");
+}
+
+// A project opened or created while the tool is open: what is typed goes into the project it
+// was typed for (saved with it), then every field shows the new project and is what is sent.
+TEST_F(BusToolTest, OpenedOrNewProjectShowsInEveryField) {
+    TProjectSettings& s = ProjectSettings;
+    s.AutoSaveProject = 1;
+    s.BusDevAddr = 0xAE, s.BusSubAddr = 0x05, s.BusSendData[0] = 0x99;
+    const std::string opened = w->ProjectDir + "p.kvo", old = w->ProjectDir + "old.kvo";
+    ASSERT_TRUE(SaveProjectFile(opened, *w));
+    s.BusDevAddr = 0x90, s.BusSubAddr = 0x03, s.BusSendData[0] = 0x44;
+    w->ProjectPath.clear();
+    ASSERT_TRUE(SaveProjectFile("", *w));  // the default project that New starts from
+    for (bool open : {true, false}) {
+        SCOPED_TRACE(open ? "open" : "new");
+        s.BusDevAddr = 0xA0, s.BusSubAddr = 0, s.BusSendData[0] = 0x11;
+        w->ProjectPath = old;
+        t->hide();
+        t->show();
+        t->BusToolEdits[16]->setText("0x5A");  // read from 0xA0
+        type(t->E_SByte0, "0x22");             // not left
+        w->DocFlags = 0;
+        answers = {{dialogs::mrOk, open ? opened : std::string()}};  // New: the name, cancelled
+        open ? w->miOpenProjClick() : w->miNewProjektClick();
+        EXPECT_EQ(ini::GetPrivateProfileString("Bustool", "Sendedaten", "", old).substr(0, 2), "22");
+        EXPECT_EQ(t->E_DevAdr->text(), open ? "0xAE" : "0x90");
+        EXPECT_EQ(t->E_SubAdress->text(), open ? "0x05" : "0x03");
+        EXPECT_EQ(t->E_SByte0->text(), open ? "0x99" : "0x44");
+        EXPECT_EQ(received(0), "");
+        sim->clearLog();
+        receive();
+        EXPECT_EQ(sim->busLog(), std::vector<std::string>{open ? ",R1,AES05" : ",R1,90S03"});
     }
 }

@@ -578,12 +578,24 @@ TEST_F(ConnectionTest, CancelPutsTheLinkBackToTheStoredPort) {
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
     QFile::link(name, ports.path() + "/COM5");  // the one port listed, chosen below
     ProjectSettings.PortName = "COM2";
-    open();
-    answerPortDialog("1010", 0);
-    click(dlg->BB_Connection);
-    pressCancel();
-    EXPECT_EQ(VlCOMOpenPort(), 0) << "COM2, the stored port, does not exist";
-    VlCOMClosePort();
+    // "Abbrechen", the close box, and Escape (which ends nothing) then the close box.
+    for (int how = 0; how < 3; ++how) {
+        SCOPED_TRACE(how);
+        open();
+        answerPortDialog("1010", 0);
+        click(dlg->BB_Connection);
+        if (how == 0) {
+            EXPECT_EQ(pressCancel(), 2);
+        } else {
+            if (how == 2) QTest::keyClick(dlg.get(), Qt::Key_Escape);
+            EXPECT_TRUE(dlg->isVisible());
+            dlg->close();
+            EXPECT_FALSE(dlg->isVisible());
+            EXPECT_EQ(dlg->result(), 2);
+        }
+        EXPECT_EQ(VlCOMOpenPort(), 0) << "COM2, the stored port, does not exist";
+        VlCOMClosePort();
+    }
     ::close(slave), ::close(master);
 }
 

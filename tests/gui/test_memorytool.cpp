@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QProgressBar>
@@ -823,6 +824,63 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     m->TB_WriteDevice->trigger();
     EXPECT_EQ(bus('W').back(), ",W8,A2S10,55,FF,FF,FF,FF,FF,FF,FF");
     EXPECT_TRUE(messages().empty());
+}
+
+// A project opened or created while the monitor shows a read image: a byte being typed goes to
+// the device it was typed for, then the monitor shows the project's device, nothing read from
+// the old one.
+TEST_F(MemoryToolTest, ProjectOpenedOrCreatedWhileOpen) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    sim->addDevice(0xA4, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});
+    std::vector<uint8_t> image(256);
+    for (int i = 0; i < 256; ++i) image[i] = uint8_t(0x50 + i * 7);
+    sim->setMemory(0xA0, 0, image);
+    ProjectSettings.AutoSaveProject = 0;
+    ProjectSettings.MemDevAddr = 0xA4;  // the opened project's and the default project's device
+    const std::string a4 = w->ProjectDir + "a4.kvo";
+    ASSERT_TRUE(SaveProjectFile(a4, *w));
+    w->ProjectPath.clear();
+    ASSERT_TRUE(SaveProjectFile("", *w));
+    for (bool online : {false, true})
+        for (bool open : {true, false}) {
+            SCOPED_TRACE(std::string(online ? "online " : "offline ") + (open ? "open" : "new"));
+            ProjectSettings.MemDevAddr = 0xA0;
+            ASSERT_NO_FATAL_FAILURE(reshow(256));
+            m->TB_ReadDevice->trigger();
+            m->TB_WrDevOnline->setChecked(online);
+            at(1, 1);
+            key(Qt::Key_Return);  // the editor made once
+            key(Qt::Key_Return);
+            at(5, 1);
+            type("77");  // still in the editor when the project changes
+            sim->clearLog();
+            w->DocFlags = 0;
+            answers = {{dialogs::mrOk, open ? a4 : std::string()}};  // the file; New: the name, cancelled
+            if (open)
+                w->miOpenProjClick();
+            else
+                w->miNewProjektClick();
+            EXPECT_EQ(bus('W'),
+                      online ? std::vector<std::string>{",W1,A0S04,77"} : std::vector<std::string>{});
+            EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA4");
+            EXPECT_EQ(m->MemState[0x31], MemNeverRead);
+            m->TB_WrDevOnline->setChecked(false);
+            at(1, 4);
+            type("55");
+            m->TB_WriteDevice->trigger();
+            EXPECT_EQ(bus('W').back(), ",W8,A4S30,55,FF,FF,FF,FF,FF,FF,FF");
+        }
+}
+
+// The sub-address width alone is another device: nothing read stays marked as read.
+TEST_F(MemoryToolTest, TwoSubBytesAloneDropsTheReadMarks) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    m->TB_ReadDevice->trigger();
+    ASSERT_EQ(m->MemState[0x10], MemRead);
+    answerSettings(true, [] { F_Einstellungen->CBt_2Subbytes->click(); });
+    w->miSetupClick();
+    ASSERT_EQ(ProjectSettings.MemTwoSubBytes, 1);
+    EXPECT_EQ(m->MemState[0x10], MemNeverRead);
 }
 
 TEST_F(MemoryToolTest, MenuCommandAndForms) {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QFileInfo>
+#include <QScreen>
 
 #include "inifile.h"
 #include "mainwindow_fixture.h"
@@ -230,6 +231,14 @@ TEST_F(ProjectsTest, OpenAsksOnlyForTheProjectAndClearsTheFlagsEvenOnCancel) {
     answers = {{mrOk, data + "one.kvo"}};
     w->miOpenProj->trigger();
     EXPECT_EQ(ProjectSettings.DataDir, data + "logs/");
+
+    // A stored size beyond the screen: the window stays within it.
+    ASSERT_TRUE(ini::WritePrivateProfileString("Forms", "Width", "60000", data + "one.kvo"));
+    ASSERT_TRUE(ini::WritePrivateProfileString("Forms", "Height", "60000", data + "one.kvo"));
+    answers = {{mrOk, data + "one.kvo"}};
+    w->miOpenProj->trigger();
+    EXPECT_LE(w->width(), w->screen()->virtualGeometry().width());
+    EXPECT_LE(w->height(), w->screen()->virtualGeometry().height());
 }
 
 TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {

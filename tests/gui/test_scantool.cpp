@@ -241,3 +241,29 @@ TEST_F(ScanToolTest, DoubleClickHandsTheAddressToTheVisibleTelegramTool) {
     EXPECT_TRUE(w->miScanTool->isChecked());
     EXPECT_TRUE(w->miBusTool->isChecked());
 }
+
+// A project opened or created while the scan is open: both lists show its range, the range scanned.
+TEST_F(ScanToolTest, OpenedOrNewProjectShowsItsRangeInBothLists) {
+    ProjectSettings.AutoSaveProject = 0;
+    ProjectSettings.ScanFrom = 0x90, ProjectSettings.ScanTo = 0x92;
+    const std::string opened = w->ProjectDir + "p.kvo";
+    ASSERT_TRUE(SaveProjectFile(opened, *w));
+    ProjectSettings.ScanFrom = 0xA0, ProjectSettings.ScanTo = 0xA2;
+    w->ProjectPath.clear();
+    ASSERT_TRUE(SaveProjectFile("", *w));
+    for (bool open : {true, false}) {
+        SCOPED_TRACE(open ? "open" : "new");
+        ProjectSettings.ScanFrom = 16, ProjectSettings.ScanTo = 238;
+        t->hide();
+        t->show();
+        w->DocFlags = 0;
+        answers = {{dialogs::mrOk, open ? opened : std::string()}};
+        open ? w->miOpenProjClick() : w->miNewProjektClick();
+        EXPECT_EQ(t->CB_vonAdresse->currentText(), open ? "0x90" : "0xA0");
+        EXPECT_EQ(t->CB_bisAdresse->currentText(), open ? "0x92" : "0xA2");
+        EXPECT_EQ(t->CB_bisAdresse->count(), 0xEE / 2 - (open ? 0x90 : 0xA0) / 2 + 1);
+        t->TB_ClearClick();
+        scan();
+        EXPECT_EQ(found(), std::vector<std::string>{open ? "0x90" : "0xA0"});
+    }
+}

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -43,6 +44,11 @@ struct Host : ProjectFileHost {
     std::string projectPath() const override { return project; }
     void setProjectPath(const std::string& p) override { project = p; }
     std::string shortSerial() const override { return serial; }
+    std::array<int, 4> screen{};  // left, top, width, height; no width: none known
+    bool screenArea(int& l, int& t, int& w, int& h) const override {
+        l = screen[0], t = screen[1], w = screen[2], h = screen[3];
+        return w > 0;
+    }
 };
 
 auto fields(const TProjectSettings& s) {
@@ -64,7 +70,7 @@ TProjectSettings unusualSettings() {
     TProjectSettings s;
     s.DataDir = "/daten/Projekt Ä/";
     s.AutoSaveProject = 0;
-    s.ProbeMaster = 2, s.ProbeBlue = 3, s.ProbeWhite = 2, s.ProbeRed = 1, s.PosInputLogic = 1,
+    s.ProbeMaster = 2, s.ProbeBlue = 2, s.ProbeWhite = 2, s.ProbeRed = 1, s.PosInputLogic = 1,
     s.LogicLevel = 4;
     s.ClockDivider = 3, s.TriggerMode = 3, s.BusFilter = 7, s.DataFilter = 0xA5, s.DataFilterSwitches = 0x1A;
     s.AttributeMode = 2, s.StyleDefault = 1, s.StyleNak = -1, s.StyleError = 0, s.StylePort = 3;
@@ -247,8 +253,8 @@ TEST_F(ConfigFile, StyleBytesAndSendData) {
     EXPECT_EQ(ProjectSettings.BusSendData[0], 0xAB);
     EXPECT_EQ(ProjectSettings.BusSendData[1], 0x01);
     EXPECT_EQ(ProjectSettings.BusSendData[2], 0xEE);
-    loadWith("128", "0102z3040");  // only the bytes before the junk convert
-    EXPECT_EQ(ProjectSettings.StyleDefault, -128);
+    loadWith("128", "0102z3040");  // only the bytes before the junk convert; -128 is no style
+    EXPECT_EQ(ProjectSettings.StyleDefault, -1);
     EXPECT_EQ(ProjectSettings.BusSendData[1], 0x02);
     EXPECT_EQ(ProjectSettings.BusSendData[2], 0xEE);
     loadWith("-1", std::string(40, '7'));  // longer than 16 bytes: the first 16
@@ -416,14 +422,78 @@ TEST_F(ConfigFile, ValuesBeyondTheWindowsAreBoundedOnReading) {
         {"[Bustool]\r\nSubbytes=2\r\nSubadresse=0x12345", &S::BusSubAddr, 0xFFFF},
         {"[Bustool]\r\nDatenbytes=2000000000", &S::BusDataBytes, 16},
         {"", &S::BaudRate, 9600},  // Baudrate=1 as the configuration's link section gave it
+        // Each value as the settings dialog shows it.
+        {"[Probe]\r\nMaster=5", &S::ProbeMaster, 0},
+        {"[Probe]\r\nBlau (Probe 7)=3", &S::ProbeBlue, 0},
+        {"[Probe]\r\nWei\xDF (Probe 6)=4\r\nRot (Probe 10)=1", &S::ProbeWhite, 0},
+        {"[Probe]\r\nWei\xDF (Probe 6)=2", &S::ProbeWhite, 0},  // no Trigger 1 beside it
+        {"[Probe]\r\nWei\xDF (Probe 6)=3\r\nBlau (Probe 7)=2\r\nRot (Probe 10)=2", &S::ProbeWhite, 3},
+        {"[Probe]\r\nRot (Probe 10)=7", &S::ProbeRed, 0},
+        {"[Probe]\r\nLogikpegel=9", &S::LogicLevel, 1},
+        {"[Analyzer]\r\nBustakt=9", &S::ClockDivider, 0},
+        {"[Analyzer]\r\nAufzeichnung=4", &S::TriggerMode, 1},
+        {"[Analyzer]\r\nBusfilter=300", &S::BusFilter, 4},
+        {"[Analyzer]\r\nDatenfilter=300", &S::DataFilter, 255},
+        {"[Analyzer]\r\nDatenfilter=-5", &S::DataFilter, 0},
+        {"[Analyzer]\r\nDatenfilter-Schalter=-1", &S::DataFilterSwitches, 0x1A},
+        {"[Analyzer]\r\nDatenfilter-Schalter=0x35", &S::DataFilterSwitches, 0x14},
+        {"[Monitor]\r\nDarstellung=3", &S::AttributeMode, 0},
+        {"[Master]\r\nSCL-Takt=1", &S::MasterClockHz, 1000},
+        {"[Master]\r\nSCL-Takt=5000000", &S::MasterClockHz, 1200000},
+        {"[Speichertool]\r\nSpeichertyp=7", &S::MemType, 0},
+        {"[Speichertool]\r\nSchreibpage=3", &S::MemWritePage, 2},  // never above the stored page
+        {"[Speichertool]\r\nSchreibpage=100", &S::MemWritePage, 16},
+        {"[Speichertool]\r\nSchreibpage=-4", &S::MemWritePage, 1},
+        {"[Speichertool]\r\nHexadezimal=5", &S::MemHex, 1},
+        {"[Speichertool]\r\n2 Subbytes=-1", &S::MemTwoSubBytes, 1},
+        {"[Speichertool]\r\nDatenbytes=0", &S::MemBytes, 256},
+        {"[Bustool]\r\nDatenbytes=0", &S::BusDataBytes, 0},
+        {"[Bustool]\r\nvon Adresse=0x80\r\nbis Adresse=0x40", &S::ScanTo, 0x80},
     };
     for (const auto& [lines, field, expected] : rows) {
         resetProjectSettings();
         ProjectSettings.BaudRate = 1;
-        writeBytes(project("a.kvo"), std::string(kRequired) + lines + "\r\n");
+        // Into its section of the required lines, before their key of the same name (the first counts).
+        std::string text = kRequired;
+        const std::string row = lines, section = row.substr(0, row.find('\n') + 1);
+        const std::size_t at = section.empty() ? std::string::npos : text.find(section);
+        if (at == std::string::npos)
+            text += row + "\r\n";
+        else
+            text.insert(at, row + "\r\n").erase(at + row.size() + 2, section.size());
+        writeBytes(project("a.kvo"), text);
         LoadProjectFile(project("a.kvo"), host);
         EXPECT_EQ(ProjectSettings.*field, expected) << lines;
     }
+    writeBytes(project("a.kvo"), std::string(kRequired) + "Protokollfehler=4\r\nHintergrund=-1\r\n");
+    LoadProjectFile(project("a.kvo"), host);
+    EXPECT_EQ(ProjectSettings.StyleError, -1);
+    EXPECT_EQ(ProjectSettings.ColorBackground, 0xFFFFFFu);
+}
+
+// Windows stay on the screen: no larger than it, the title bar on it, a grip of 32 pixels
+// beside its edges. A place the program wrote reads back as it was.
+TEST_F(ConfigFile, WindowsReadStayOnTheScreen) {
+    host.screen = {0, 0, 1920, 1080};
+    host.width[3] = 400;
+    writeBytes(project("a.kvo"), std::string("[Forms]\r\nXPos=-5000\r\nYPos=-10\r\nWidth=60000\r\n"
+                                             "Height=60000\r\nMemory-XPos=99999\r\nMemory-YPos=5000\r\n") +
+                                     kRequired);
+    LoadProjectFile(project("a.kvo"), host);
+    EXPECT_EQ(host.width[0], 1920);
+    EXPECT_EQ(host.height[0], 1080);
+    EXPECT_EQ(host.left[0], 32 - 1920);
+    EXPECT_EQ(host.top[0], 0);
+    EXPECT_EQ(host.left[3], 1920 - 32);
+    EXPECT_EQ(host.top[3], 1080 - 32);
+    host.left[0] = -300, host.top[0] = 20, host.width[0] = 700, host.height[0] = 500;
+    host.left[3] = 1800, host.top[3] = 1000;
+    ASSERT_TRUE(SaveProjectFile(project("b.kvo"), host));
+    host.left[0] = host.top[0] = host.left[3] = host.top[3] = 0;
+    LoadProjectFile(project("b.kvo"), host);
+    EXPECT_EQ(std::vector<int>(
+                  {host.left[0], host.top[0], host.width[0], host.height[0], host.left[3], host.top[3]}),
+              std::vector<int>({-300, 20, 700, 500, 1800, 1000}));
 }
 
 TEST_F(ConfigFile, WindowsProjectFileKeepsItsLinesOnSave) {
@@ -431,7 +501,7 @@ TEST_F(ConfigFile, WindowsProjectFileKeepsItsLinesOnSave) {
     const std::string win =
         "; KEVO Projekt\r\n[Config]\r\nDatenverzeichnis=C:\\Daten\\\r\nAutosicherung=1\r\n[Probe]\r\n"
         "; Funktion der wei\xDF"
-        "en Probe\r\nWei\xDF (Probe 6)=3\r\nLogikpegel=2\r\n[Analyzer]\r\nBustakt=0\r\n"
+        "en Probe\r\nWei\xDF (Probe 6)=3\r\nLogikpegel=2\r\nRot (Probe 10)=1\r\n[Analyzer]\r\nBustakt=0\r\n"
         "Eigener Schl\xFCssel=bleibt\r\n[Monitor]\r\nAutosicherung=1\r\n";
     writeBytes(a, win);
     LoadProjectFile(a, host);
