@@ -49,7 +49,7 @@ extern const char* const ProjectFileVersion;  // "KEVO Projekt V1.0"
 // check marks; sets the host's project path to name, or to empty when nothing could be read.
 void LoadProjectFile(const std::string& name, ProjectFileHost& host);
 
-// Writes name (empty: the configuration file) and the configuration file. On failure shows
-// the error box "Projektdatei konnte nicht geschrieben werden" and returns false; a project
-// file other than the host's current one is then not named in the configuration file.
+// Writes name (empty: the configuration file) and the configuration file in one save. On
+// failure shows the error box "Projektdatei konnte nicht geschrieben werden" and returns
+// false; neither file has then changed.
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host);

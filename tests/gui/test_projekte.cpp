@@ -271,8 +271,13 @@ TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
                                             "Data/a.v2.kvo",    "Data/a.v2/old.i2p"};
     const struct {
         const char *chosen, *folder, *gone;  // the folder used; a file deleted
+        const char* from = "Data/own/";      // the open project's log folder
+        int replace = mrNone;                // the answer to the question for an extended name
     } rows[] = {{"Data/v1.2.kvo", "Data/v1.2/", ""},
-                {"Data/a.v2", "Data/a.v2/", ""},
+                {"Data/a.v2", "Data/own/", "", "Data/own/", mrNo},
+                {"Data/a.v2", "Data/a.v2/", "Data/a.v2/old.i2p", "Data/own/", mrYes},
+                {"Data/own.kvo", "Data/own/", "", "elsewhere/"},  // its own file, a foreign log folder
+                {"Data/own.kvo", "Data/own/", "", "Data/"},       // or an empty one
                 {"Data/x..kvo", "Data/x./", ""},
                 {"Data/.kvo", "Data/", ""},
                 {"Data/..kvo", "Data/", ""},
@@ -286,9 +291,14 @@ TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
         SCOPED_TRACE(r.chosen);
         for (const std::string& f : files) QDir().mkpath(q(directoryOf(dir + f))), writeFile(dir + f, "x");
         w->ProjectPath = data + "own.kvo";
-        ProjectSettings.DataDir = data + "own/";
-        answers = {{mrOk, dir + r.chosen}};
+        ProjectSettings.DataDir = dir + r.from;
+        answers = {{mrOk, dir + r.chosen}, {r.replace, {}}};
+        asked.clear();
         w->miSaveProjAs->trigger();
+        EXPECT_EQ(asked.size(), r.replace == mrNone ? 1u : 2u);
+        if (r.replace != mrNone) {
+            EXPECT_EQ(asked.back().text, "a.v2.kvo ist bereits vorhanden.\nMöchten Sie sie ersetzen?");
+        }
         EXPECT_EQ(ProjectSettings.DataDir, dir + r.folder);
         EXPECT_TRUE(QFileInfo(q(dir + r.folder)).isDir());
         for (const std::string& f : files) EXPECT_EQ(exists(dir + f), f != r.gone) << f;
