@@ -256,6 +256,18 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     EXPECT_EQ(readAll(data + "gamma/I2CWatch.i2p").size(), 10);
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
+
+    // A link whose file is gone (a project on a share not mounted) is a file that is there: the
+    // save is refused, and the link and the logs of its project stay.
+    QDir().mkpath(q(data + "b"));
+    writeFile(data + "b/old.i2p", "x");
+    ASSERT_EQ(::symlink((dir + "share/b.kvo").c_str(), (data + "b.kvo").c_str()), 0);
+    asked.clear();
+    answers = {{mrOk, data + "b.kvo"}};
+    w->miSaveProjAs->trigger();
+    EXPECT_EQ(messages().at(0).text, "Projektdatei konnte nicht geschrieben werden");
+    EXPECT_TRUE(exists(data + "b/old.i2p") && QFileInfo(q(data + "b.kvo")).isSymLink());
+    EXPECT_EQ(w->ProjectPath, data + "gamma.kvo");
 }
 
 TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {

@@ -326,6 +326,15 @@ TEST_F(ConfigFile, SaveOverExistingLeavesTheOldFileAsTilde) {
     ASSERT_TRUE(SaveProjectFile(a, host));
     EXPECT_EQ(readBytes(project("a.~kvo")).find("von Adresse=33"), readBytes(a).find("von Adresse=33"));
     EXPECT_NE(readBytes(project("a.~kvo")).find("von Adresse=33"), std::string::npos);
+
+    // A link at the "~" name stays, and so does the file it names; the copy takes the next name.
+    writeBytes(file("fremd"), "fremd");
+    fs::remove(project("a.~kvo"));
+    fs::create_symlink(file("fremd"), project("a.~kvo"));
+    const std::string before = readBytes(a);
+    ASSERT_TRUE(SaveProjectFile(a, host));
+    EXPECT_TRUE(fs::is_symlink(project("a.~kvo")) && readBytes(file("fremd")) == "fremd");
+    EXPECT_EQ(readBytes(project("a.~~kvo")), before);
 }
 
 TEST_F(ConfigFile, VanishedFileIsRestoredFromTilde) {
