@@ -219,21 +219,24 @@ TEST_F(LogFilesTest, MissingFileGivesTheMessageAndAnEmptyStore) {
     EXPECT_EQ(w->LogPath, path);
     EXPECT_TRUE(w->DocFlags & DocLogLoaded);
 
-    // A named pipe is refused at once, never waited on; should the load wait for a writer after
-    // all, one comes after two seconds, so that the test ends (and fails).
+    // A named pipe is refused without being opened: opening it would wait for a writer. A
+    // writer can open it only while a reader has it open, and releases a waiting reader.
     const std::string pipe = dir + "pipe.i2p";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
-    std::atomic<bool> loaded{false};
+    std::atomic<bool> loaded{false}, opened{false};
     std::thread writer([&] {
-        const auto t0 = std::chrono::steady_clock::now();
-        while (!loaded && std::chrono::steady_clock::now() - t0 < std::chrono::seconds(2))
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (const int fd = loaded ? -1 : ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+        while (!loaded && !opened) {
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            opened = fd >= 0;
+            if (fd >= 0) ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
     });
     asked.clear();
     w->LoadProtokoll(pipe);
     loaded = true;
     writer.join();
+    EXPECT_FALSE(opened);
     ASSERT_EQ(messages().size(), 1u);
     EXPECT_EQ(messages()[0].text, pipe + " konnte nicht geöffnet werden.");
 }

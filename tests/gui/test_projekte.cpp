@@ -265,7 +265,8 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     asked.clear();
     answers = {{mrOk, data + "b.kvo"}};
     w->miSaveProjAs->trigger();
-    EXPECT_EQ(messages().at(0).text, "Projektdatei konnte nicht geschrieben werden");
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "Projektdatei konnte nicht geschrieben werden");
     EXPECT_TRUE(exists(data + "b/old.i2p") && QFileInfo(q(data + "b.kvo")).isSymLink());
     EXPECT_EQ(w->ProjectPath, data + "gamma.kvo");
 }
