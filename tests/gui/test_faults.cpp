@@ -267,7 +267,7 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
         const std::string path = folder + c.file;
         const std::string backup = BackupName(path);
         if (c.file != "p.kvo") writeFile(path, "old contents");
-        const QByteArray old = readAll(path);
+        const QByteArray old = readAll(path), oldLog = readAll(folder + "x.I2P");
         w->DocFlags |= DocLogModified | DocProjectModified;
         ProjectSettings.BusDevAddr = 0x20;  // the project differs from the saved one
         asked.clear();
@@ -278,6 +278,7 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
         EXPECT_EQ(messageTexts(), c.boxes);
         EXPECT_TRUE(readAll(path) == old || readAll(backup) == old) << "the older file is lost";
         EXPECT_EQ(readAll(path), old) << "a half-written file under the name";
+        EXPECT_EQ(readAll(folder + "x.I2P"), oldLog) << "the log saved without its copy";
         // Nothing counts as saved.
         if (c.file[0] == 'x') {
             EXPECT_TRUE(w->DocFlags & DocLogModified);
