@@ -191,19 +191,15 @@ void TF_IIcCtrl::miNewProjektClick() {
             if (answer == dialogs::mrNo) continue;
             if (answer != dialogs::mrYes) break;
         }
-        // The new file first: the replaced one waits as its "~" copy (a fresh file keeps no
-        // key of it) and comes back when the new one cannot be written; its log folder is
-        // emptied only once the new project exists.
-        const std::string backup = BackupName(file, '~');
-        if (replacing) (void)::rename(file.c_str(), backup.c_str());
+        // The new file first, fresh (the replaced one becomes its "~" backup); the log folder
+        // is emptied only once the new project exists.
         const std::string defaults = ProjectSettings.DataDir;
         ProjectSettings.DataDir = folder;
-        if (SaveProjectFile(file, *this)) {
+        if (SaveNewProjectFile(file, *this)) {
             if (replacing) emptyLogFolder(ProjectDir, name, fileName);
             makeFolder(folder);
             enableSaveProject(*this, false);
         } else {
-            if (replacing) (void)::rename(backup.c_str(), file.c_str());
             // No project file: stay on the default project rather than name a missing file.
             ProjectPath.clear();
             ProjectSettings.DataDir = defaults;

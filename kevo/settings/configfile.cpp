@@ -277,7 +277,10 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
     host.setProjectPath(std::string());
 }
 
-bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
+namespace {
+
+// SaveProjectFile; a fresh file keeps nothing of the file it replaces.
+bool saveProject(const std::string& name, ProjectFileHost& host, bool fresh) {
     const std::string configPath = host.configPath();
     const std::string path = name.empty() ? configPath : name;
     if (!name.empty()) host.setProjectPath(name);
@@ -300,7 +303,7 @@ bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
 
     // Without a project name the settings go into the configuration file itself.
     const bool own = path == configPath;
-    ini::IniFile project(own ? std::string() : path);
+    ini::IniFile project(own || fresh ? std::string() : path);
     ini::IniFile& f = own ? cfg : project;
     writeForms(f, host);
     f.writeString("Version", "PC", ProjectFileVersion);
@@ -318,4 +321,14 @@ bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
     if (!own) files.push_back({path, projectBytes, freeBackupName(path)});
     if (saveFiles(files).result != SaveResult::Ok) return saveFailed();
     return true;
+}
+
+}  // namespace
+
+bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
+    return saveProject(name, host, false);
+}
+
+bool SaveNewProjectFile(const std::string& name, ProjectFileHost& host) {
+    return !name.empty() && saveProject(name, host, true);
 }

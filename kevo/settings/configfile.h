@@ -53,3 +53,6 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host);
 // failure shows the error box "Projektdatei konnte nicht geschrieben werden" and returns
 // false; neither file has then changed.
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host);
+// As SaveProjectFile for a named project, into a fresh file: nothing of a file it replaces
+// (which keeps its "~" backup) is kept.
+bool SaveNewProjectFile(const std::string& name, ProjectFileHost& host);

@@ -121,10 +121,25 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
     answers = {{mrOk, "beta"}, {mrYes, {}}};
     w->miNewProjekt->trigger();
     EXPECT_NE(readAll(data + "beta.kvo").indexOf("KEVO Projekt V1.0"), -1);
+    EXPECT_TRUE(readAll(data + "beta.kvo").startsWith("[Forms]"));  // a fresh file, nothing of the old
     EXPECT_FALSE(exists(old + "I2CWatch.i2p") || exists(old + "I2CWatch.rtf"));
     for (const char* f : {".hidden", "readonly.i2p", "sub/x.i2p", "link"}) EXPECT_TRUE(exists(old + f)) << f;
     EXPECT_TRUE(exists(dir + "outside/keep"));
     EXPECT_EQ(ProjectSettings.DataDir, old);
+
+    // A protected project file is neither replaced nor moved to its backup name: the box, and
+    // the project's logs stay.
+    writeFile(old + "I2CWatch.i2p", "x");
+    const QByteArray kept = readAll(data + "beta.kvo") + readAll(data + "beta.~kvo");
+    ::chmod((data + "beta.kvo").c_str(), 0444);
+    w->ProjectPath.clear();
+    asked.clear();
+    answers = {{mrOk, "beta"}, {mrYes, {}}};
+    w->miNewProjekt->trigger();
+    ::chmod((data + "beta.kvo").c_str(), 0644);
+    EXPECT_EQ(messages().back().text, "Projektdatei konnte nicht geschrieben werden");
+    EXPECT_EQ(readAll(data + "beta.kvo") + readAll(data + "beta.~kvo"), kept);
+    EXPECT_TRUE(exists(old + "I2CWatch.i2p"));
 
     // A log folder that is a link to a folder is never followed, with or without its slash.
     ASSERT_EQ(::symlink((dir + "outside").c_str(), (data + "linked").c_str()), 0);
