@@ -77,6 +77,17 @@ class SeamFileDialog : public QFileDialog {
 
   protected:
     void accept() override {
+        // The save dialog asks about a name that exists as anything but a folder, a link that
+        // names nothing included; the program asks the same for a name it extends later.
+        if (acceptMode() == QFileDialog::AcceptSave) {
+            const QStringList chosen = selectedFiles();
+            if (chosen.size() == 1) {
+                const QFileInfo info(chosen.first());
+                if ((info.exists() || info.isSymLink()) && !info.isDir() &&
+                    !confirmReplace(s8(chosen.first())))
+                    return;
+            }
+        }
         if (fileMode() == QFileDialog::ExistingFile) {
             const QStringList typed = selectedFiles();
             if (typed.size() == 1 && !QFileInfo::exists(typed.first())) {
@@ -198,6 +209,7 @@ std::unique_ptr<QFileDialog> makeFileDialog(const Request& r) {
     if (r.kind == Kind::SaveFile) {
         dlg->setAcceptMode(QFileDialog::AcceptSave);
         dlg->setFileMode(QFileDialog::AnyFile);
+        dlg->setOption(QFileDialog::DontConfirmOverwrite);  // SeamFileDialog asks
     } else {
         dlg->setAcceptMode(QFileDialog::AcceptOpen);
         dlg->setFileMode(QFileDialog::ExistingFile);
@@ -307,6 +319,14 @@ int messageBox(const std::string& caption, const std::string& text, MsgType type
 
 void errorBoxCancel(const std::string& text, const std::string& caption) {
     messageBox(caption, text, MsgType::Error, mbCancel, {"Abbrechen"});
+}
+
+bool confirmReplace(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return messageBox("Speichern unter bestätigen",
+                      name + " ist bereits vorhanden.\nMöchten Sie sie ersetzen?", MsgType::Warning,
+                      mbYes | mbNo, {}) == mrYes;
 }
 
 bool inputQuery(const std::string& caption, const std::string& prompt, std::string& value) {

@@ -105,6 +105,9 @@ int messageBox(const std::string& caption, const std::string& text, MsgType type
 int defaultEscapeResult(unsigned buttons);
 // The platform's error box with one Cancel button ("Abbrechen"), centred.
 void errorBoxCancel(const std::string& text, const std::string& caption = "Fehler");
+// The save dialog's question before a file that exists is replaced (the dialog asks it, and a
+// command asks it for a name it extended after the dialog): true for Yes.
+bool confirmReplace(const std::string& path);
 bool inputQuery(const std::string& caption, const std::string& prompt, std::string& value);
 
 // The standard German caption of a button ("&Ja", "&Nein", "OK", "Abbrechen", ...).

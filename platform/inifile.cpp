@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <random>
 
+#include "filesave.h"
 #include "regularfile.h"
 
 namespace ini {
@@ -451,16 +451,6 @@ bool IniDocument::writeInteger(std::string_view section, std::string_view key, s
 
 // ---- files ----
 
-namespace {
-
-// Read-only means no write permission for us, or no write bit at all: the latter also holds
-// for root, as a read-only file does for an administrator.
-bool writable(const std::string& path, const struct stat& st) {
-    return (st.st_mode & 0222) != 0 && ::access(path.c_str(), W_OK) == 0;
-}
-
-}  // namespace
-
 bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     // Only regular files: a pipe or a device (a project named /dev/zero) would block or never end.
     const int fd = openRegularFile(path, O_RDONLY);
@@ -493,56 +483,7 @@ bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxB
 }
 
 bool replaceFile(const std::string& path, std::string_view bytes) {
-    if (path.empty()) return false;
-    std::string target = path;
-    struct stat st;
-    bool exists = false;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // Write through a symbolic link to the file it names.
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || !writable(target, st)) return false;
-        exists = true;
-    }
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    struct stat dst;
-    if (::stat(dir.c_str(), &dst) != 0 || !S_ISDIR(dst.st_mode) || !writable(dir, dst)) return false;
-
-    std::random_device rd;
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
-        tmp =
-            dir + (slash == std::string::npos ? "/." : ".") + base + ".tmp" + std::to_string(rd() % 1000000);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += static_cast<std::size_t>(n);
-    }
-    if (ok && exists) {
-        (void)::fchmod(fd, st.st_mode & 07777);
-        (void)!::fchown(fd, st.st_uid, st.st_gid);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(tmp.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    return ::saveFile(path, bytes) == SaveResult::Ok;
 }
 
 bool loadFile(const std::string& path, IniDocument& doc) {

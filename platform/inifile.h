@@ -106,10 +106,9 @@ constexpr std::size_t kMaxIniFileSize = 16u * 1024u * 1024u;
 // The bytes of a whole file. False (bytes untouched) when it does not exist, is no regular
 // file (a folder, a pipe, a device), is larger than maxBytes or cannot be read.
 bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes = SIZE_MAX);
-// Replaces the file's contents through a temporary file in the same folder, keeping its mode
-// and writing through a symbolic link: the file is either the old one or the complete new one.
-// False when it cannot be written: missing or read-only folder, read-only file (no write bit
-// counts for root too), not a regular file, full disk.
+// Replaces the file's contents with the program's save routine (saveFile, no backup): the file
+// is either the old one or the complete new one. False when it cannot be written: missing or
+// read-only folder, protected file, not a regular file, full disk.
 bool replaceFile(const std::string& path, std::string_view bytes);
 
 // Reads a whole file into doc. False (doc untouched) when it does not exist, cannot be read
@@ -127,6 +126,8 @@ class IniFile {
     explicit IniFile(std::string path);
     const std::string& path() const { return path_; }
     bool existed() const { return existed_; }
+    // False when the file existed but could not be read: it must not be replaced.
+    bool readable() const { return !loadFailed_; }
     IniDocument& document() { return doc_; }
     const IniDocument& document() const { return doc_; }
 

@@ -26,9 +26,19 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 }  // namespace
 
-SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup) {
+namespace {
+std::string_view usedBytes(const CaptureStore& store) {
     const std::int32_t used = store.BytesUsed.load();
-    return saveWithBackup(path, backup, store.CaptureBuffer.get(), used > 0 ? std::size_t(used) : 0);
+    return {reinterpret_cast<const char*>(store.CaptureBuffer.get()), used > 0 ? std::size_t(used) : 0};
+}
+}  // namespace
+
+SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup) {
+    return saveFile(path, usedBytes(store), backup);
+}
+
+SaveOutcome writeLogPair(const LogSaveNames& names, const CaptureStore& store, std::string_view copy) {
+    return saveFiles({{names.log, usedBytes(store), names.logBackup}, {names.copy, copy, names.copyBackup}});
 }
 
 bool readBinaryLog(const std::string& path, CaptureStore& store) {

@@ -6,13 +6,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "numbertext.h"
 
 class CaptureStore;
 
-// Writes the first BytesUsed bytes of the store as the file path, moving an existing file to
-// backup first (saveWithBackup).
+// Writes the first BytesUsed bytes of the store as the file path (saveFile), an existing file
+// moving to backup.
 SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup = {});
 
 // Reads the log at path into a store that was just cleared: BytesUsed is set, the index is
@@ -36,3 +37,7 @@ struct LogSaveNames {
     std::string log, logBackup, copy, copyBackup;
 };
 LogSaveNames logSaveNames(const std::string& path);
+
+// Saves the log pair as one save (saveFiles): the binary log from the store (file 0) and the
+// rich-text copy (file 1); both are written, or neither is changed.
+SaveOutcome writeLogPair(const LogSaveNames& names, const CaptureStore& store, std::string_view copy);

@@ -98,29 +98,26 @@ void TF_IIcCtrl::miSaveAsClick() {
     UpdateStatus();
 }
 
+// The binary log and its rich-text copy are one save: both are written, or neither file (nor
+// a backup) changes.
 void TF_IIcCtrl::SaveProtokoll(std::string path) {
     lastSaveOk_ = false;
     try {
         if (path.empty()) path = ProjectSettings.DataDir + DefaultLogName;
         const LogSaveNames names = logSaveNames(path);
-        const CaptureStore* store = captureStore();
-        const SaveResult written =
-            store ? writeBinaryLog(path, *store, names.logBackup) : SaveResult::CannotCreate;
-        if (written == SaveResult::CannotCreate) {
-            dialogs::errorBoxCancel("Binäre Protokolldatei konnte nicht geöffnet werden");
-        } else if (written == SaveResult::WriteFailed) {
-            throw std::runtime_error("write failed");
-        } else {
-            lastSaveOk_ = true;
-        }
         rtf::Options opt;
         opt.fontFamily = QStringLiteral("Courier New");
         opt.fontHalfPoints = 20;  // 13 pixels
         opt.leftIndentTwips = RE_I2CMonitor->leftIndent() * 15;
         const QByteArray copy = rtf::documentToRtf(*RE_I2CMonitor->document(), opt);
-        if (saveWithBackup(names.copy, names.copyBackup, copy.constData(), std::size_t(copy.size())) !=
-            SaveResult::Ok)
-            throw std::runtime_error("rtf failed");
+        const CaptureStore* store = captureStore();
+        if (!store) throw std::runtime_error("no store");
+        const SaveOutcome saved =
+            writeLogPair(names, *store, std::string_view(copy.constData(), std::size_t(copy.size())));
+        if (saved.result == SaveResult::CannotCreate && saved.failed == 0)
+            dialogs::errorBoxCancel("Binäre Protokolldatei konnte nicht geöffnet werden");
+        if (saved.result != SaveResult::Ok) throw std::runtime_error("log not saved");
+        lastSaveOk_ = true;
     } catch (...) {
         lastSaveOk_ = false;
         dialogs::errorBoxCancel(

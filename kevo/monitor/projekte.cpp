@@ -143,7 +143,11 @@ std::string directoryOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool sameFolder(const std::string& a, const std::string& b) {
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+        sa.st_ino == sb.st_ino)
+        return true;
     char ra[PATH_MAX], rb[PATH_MAX];
     if (::realpath(a.c_str(), ra) && ::realpath(b.c_str(), rb)) return std::string(ra) == rb;
     return a == b;
@@ -190,19 +194,15 @@ void TF_IIcCtrl::miNewProjektClick() {
             if (answer == dialogs::mrNo) continue;
             if (answer != dialogs::mrYes) break;
         }
-        // The new file first: the replaced one waits as its "~" copy (a fresh file keeps no
-        // key of it) and comes back when the new one cannot be written; its log folder is
-        // emptied only once the new project exists.
-        const std::string backup = BackupName(file, '~');
-        if (replacing) (void)::rename(file.c_str(), backup.c_str());
+        // The new file first, fresh (the replaced one becomes its "~" backup); the log folder
+        // is emptied only once the new project exists.
         const std::string defaults = ProjectSettings.DataDir;
         ProjectSettings.DataDir = folder;
-        if (SaveProjectFile(file, *this)) {
+        if (SaveNewProjectFile(file, *this)) {
             if (replacing) emptyLogFolder(ProjectDir, name, fileName);
             makeFolder(folder);
             enableSaveProject(*this, false);
         } else {
-            if (replacing) (void)::rename(backup.c_str(), file.c_str());
             // No project file: stay on the default project rather than name a missing file.
             ProjectPath.clear();
             ProjectSettings.DataDir = defaults;
@@ -258,8 +258,8 @@ void TF_IIcCtrl::miSaveProjAsClick() {
     }
     // Every project file gets the project extension: beside a file "a.v2" no log folder
     // "a.v2/" could exist, and Open would not list it.
-    const bool asked = endsWithProjectExt(fileNameOf(a.value));  // the dialog asked about this name
-    const std::string path = asked ? a.value : a.value + ".kvo";
+    const bool extended = !endsWithProjectExt(fileNameOf(a.value));
+    const std::string path = extended ? a.value + ".kvo" : a.value;
     const std::string fileName = fileNameOf(path);
     const std::string name = logFolderNameOf(fileName);
     // In the project directory a project keeps its logs in a folder of its own name; a file
@@ -267,7 +267,15 @@ void TF_IIcCtrl::miSaveProjAsClick() {
     // keep them in the file's directory itself, which is neither emptied nor created.
     const bool ownFolder = directoryOf(path) == ProjectDir && isPlainProjectName(name);
     const std::string dataDir = directoryOf(path) + (ownFolder ? name + "/" : std::string());
-    const bool replacing = asked && exists(path);  // only a file the user was asked about
+    // The dialog asked about the name it gave back; a name extended here gets its question now.
+    // A link that names nothing counts as a file that is there.
+    const bool replacing = exists(path);
+    if (replacing && extended && !dialogs::confirmReplace(path)) {
+        UpdateStatus();
+        return;
+    }
+    // The open project saved under its own file name keeps its logs, wherever they are.
+    const bool ownFile = !ProjectPath.empty() && sameFile(path, ProjectPath);
 
     // The new file first: a project whose file cannot be written keeps its name, its log
     // folder and its changes, and no folder is emptied or created for it.
@@ -286,8 +294,8 @@ void TF_IIcCtrl::miSaveProjAsClick() {
         // Only the folder of the project just replaced is reused empty; the current project
         // saved under its own name again keeps its logs, and a folder without its project
         // file is used as it is.
-        const bool ownLogs = sameFolder(dataDir, previousDataDir) ||
-                             (!LogPath.empty() && sameFolder(directoryOf(LogPath), dataDir));
+        const bool ownLogs = ownFile || sameFile(dataDir, previousDataDir) ||
+                             (!LogPath.empty() && sameFile(directoryOf(LogPath), dataDir));
         if (replacing && !ownLogs) emptyLogFolder(ProjectDir, name, fileName);
         makeFolder(dataDir);
     }

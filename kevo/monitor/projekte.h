@@ -32,5 +32,6 @@ std::string logFolderNameOf(const std::string& fileName);
 // The directory part of path with its trailing "/" ("" for a bare name).
 std::string directoryOf(const std::string& path);
 
-// Both name the same existing folder (or, when either does not exist, the same text).
-bool sameFolder(const std::string& a, const std::string& b);
+// Both name the same existing file or folder: the same device and inode, or the same resolved
+// path (the same text when either does not exist).
+bool sameFile(const std::string& a, const std::string& b);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "dialogseam.h"
 #include "inifile.h"
@@ -376,13 +377,13 @@ void LoadProjectFile(const std::string& name, ProjectFileHost& host) {
     host.setProjectPath(std::string());
 }
 
-bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
+namespace {
+
+// SaveProjectFile; a fresh file keeps nothing of the file it replaces.
+bool saveProject(const std::string& name, ProjectFileHost& host, bool fresh) {
     const SettingsChange change;  // what the windows show being typed is saved with the rest
     const std::string configPath = host.configPath();
     const std::string path = name.empty() ? configPath : name;
-    const std::string previous = host.projectPath();
-    // The "~" copy is a courtesy: its failure does not stop the save.
-    if (!path.empty() && fileExists(path)) (void)copyFile(path, BackupName(path, '~'));
     if (!name.empty()) host.setProjectPath(name);
 
     ini::IniFile cfg(configPath);
@@ -400,22 +401,35 @@ bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
         Writer writer{cfg};
         if (counter.found == 0) visitFields(builtIn, writer);
     }
-    if (!cfg.updateFile()) return saveFailed();
 
-    ini::IniFile f(path);
+    // Without a project name the settings go into the configuration file itself.
+    const bool own = path == configPath;
+    ini::IniFile project(own || fresh ? std::string() : path);
+    ini::IniFile& f = own ? cfg : project;
     writeForms(f, host);
     f.writeString("Version", "PC", ProjectFileVersion);
     f.writeString("Version", "Analyzer", host.shortSerial());
     Writer writer{f};
     visitFields(ProjectSettings, writer);
-    if (!f.updateFile()) {
-        // The next start opens the project that was open before, not one that could not be
-        // written (or an older file under its name).
-        if (!name.empty() && name != previous) {
-            cfg.writeString("Projekt", "Datei", previous);
-            (void)cfg.updateFile();
-        }
-        return saveFailed();
-    }
+    if (path.empty() || !cfg.readable() || !f.readable()) return saveFailed();
+
+    // Both files in one save: the next start never names a project file that could not be
+    // written. The file saved gets its "~" backup; the configuration file only when it is
+    // that file.
+    const std::string cfgBytes = cfg.document().serialize();
+    std::vector<FileWrite> files = {{configPath, cfgBytes, own ? freeBackupName(configPath) : std::string()}};
+    const std::string projectBytes = own ? std::string() : project.document().serialize();
+    if (!own) files.push_back({path, projectBytes, freeBackupName(path)});
+    if (saveFiles(files).result != SaveResult::Ok) return saveFailed();
     return true;
+}
+
+}  // namespace
+
+bool SaveProjectFile(const std::string& name, ProjectFileHost& host) {
+    return saveProject(name, host, false);
+}
+
+bool SaveNewProjectFile(const std::string& name, ProjectFileHost& host) {
+    return !name.empty() && saveProject(name, host, true);
 }

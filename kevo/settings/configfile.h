@@ -55,8 +55,11 @@ extern const char* const ProjectFileVersion;  // "KEVO Projekt V1.0"
 // check marks; sets the host's project path to name, or to empty when nothing could be read.
 void LoadProjectFile(const std::string& name, ProjectFileHost& host);
 
-// Writes name (empty: the configuration file) and the configuration file, with what the
-// windows that show the record hold typed (SettingsChange). On failure shows
-// the error box "Projektdatei konnte nicht geschrieben werden" and returns false; a project
-// file other than the host's current one is then not named in the configuration file.
+// Writes name (empty: the configuration file) and the configuration file in one save, with
+// what the windows that show the record hold typed (SettingsChange). On failure shows the
+// error box "Projektdatei konnte nicht geschrieben werden" and returns false; neither file
+// has then changed.
 bool SaveProjectFile(const std::string& name, ProjectFileHost& host);
+// As SaveProjectFile for a named project, into a fresh file: nothing of a file it replaces
+// (which keeps its "~" backup) is kept.
+bool SaveNewProjectFile(const std::string& name, ProjectFileHost& host);

@@ -1,15 +1,12 @@
 #include "numbertext.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <limits>
 
-#include "regularfile.h"
+#include "filesave.h"
 
 namespace {
 
@@ -60,17 +57,11 @@ bool convert(const std::string& text, std::int32_t& value) {
     return true;
 }
 
-// A regular file itself, not a link to one: only such files are moved to or from a backup name.
-bool isPlainFile(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// Moves the file at path to backup, replacing an older backup; a folder, link or device at
-// either name stays as it is. True when the file was moved.
+// Moves the file at path to backup, replacing an older backup; a folder, link, device or
+// protected file at either name stays as it is. True when the file was moved.
 bool moveToBackup(const std::string& path, const std::string& backup) {
     struct stat st;
-    if (backup.empty() || !isPlainFile(path) || (::lstat(backup.c_str(), &st) == 0 && !S_ISREG(st.st_mode)))
+    if (backup.empty() || ::lstat(path.c_str(), &st) != 0 || !mayReplace(path) || !mayReplace(backup))
         return false;
     // rename replaces an older backup in one step, so a backup exists at every moment.
     return std::rename(path.c_str(), backup.c_str()) == 0;
@@ -153,31 +144,13 @@ void MakeBackupFile(const std::string& path) {
 }
 
 std::string freeBackupName(const std::string& path, const std::vector<std::string>& taken) {
-    std::string name = BackupName(path);
+    const std::string file = savedFileOf(path);
+    if (file.empty()) return std::string();
+    std::vector<std::string> files;
+    for (const std::string& t : taken) files.push_back(savedFileOf(t));
+    std::string name = BackupName(file);
     for (int marks = 1; marks <= 8; ++marks, name = BackupName(name)) {
-        struct stat st;
-        const bool usable = ::lstat(name.c_str(), &st) != 0 || S_ISREG(st.st_mode);
-        if (usable && std::find(taken.begin(), taken.end(), name) == taken.end()) return name;
+        if (mayReplace(name) && std::find(files.begin(), files.end(), name) == files.end()) return name;
     }
     return std::string();
-}
-
-SaveResult saveWithBackup(const std::string& path, const std::string& backup, const void* data,
-                          std::size_t size) {
-    const bool moved = moveToBackup(path, backup);
-    const int fd = openRegularFile(path, O_WRONLY | O_CREAT | O_TRUNC);
-    bool ok = fd >= 0;
-    for (std::size_t done = 0; ok && done < size;) {
-        const ssize_t n = ::write(fd, static_cast<const char*>(data) + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    if (fd >= 0 && ::close(fd) != 0) ok = false;
-    if (ok) return SaveResult::Ok;
-    // Nothing half-written stays under the name, and the file this save moved aside comes
-    // back; no other file is touched.
-    if (fd >= 0 && isPlainFile(path)) ::unlink(path.c_str());
-    if (moved) (void)std::rename(backup.c_str(), path.c_str());
-    return fd < 0 ? SaveResult::CannotCreate : SaveResult::WriteFailed;
 }

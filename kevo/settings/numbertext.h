@@ -1,5 +1,4 @@
-// Number text of the numeric entry fields, project-name check, backup names and saving a file
-// with a backup.
+// Number text of the numeric entry fields, project-name check and backup names.
 //
 // A number text is decimal, or hexadecimal after the prefix "0x" (lower-case x, upper-case
 // digits). Fields call LimitNumberText while the user types and ParseNumberText when the
@@ -11,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "filesave.h"
 
 // The runtime's conversion error: a text that is not a valid signed 32-bit integer.
 // The event loop shows its message (German) in an error box.
@@ -47,21 +48,11 @@ std::string BackupName(const std::string& path, char mark = '~');
 
 // Moves an existing file to its "~" name, replacing an older backup. Never reports a
 // failure: a file that could not be moved stays where it is. Only a regular file (not a
-// link) is moved, and only onto a missing name or an older regular file.
+// link) the user may write is moved, and only onto a missing name or such a file.
 void MakeBackupFile(const std::string& path);
 
-// The "~" name of path, marked again while that name is one of taken or holds anything but a
-// regular file (a folder, a link, a device); empty when eight marks do not give one.
+// The "~" backup name for a save of path: beside the file the save replaces (the file a link
+// at path names), marked again while that name is one of taken or holds anything that
+// mayReplace refuses (a folder, a link, a device, a protected file); empty when eight marks
+// do not give one, or when a link at path names nothing.
 std::string freeBackupName(const std::string& path, const std::vector<std::string>& taken = {});
-
-enum class SaveResult {
-    Ok,
-    CannotCreate,  // path could not be created (or is no regular file)
-    WriteFailed,   // created, but not every byte could be written
-};
-
-// Saves size bytes as the file path: an existing regular file there is first moved to backup
-// (as MakeBackupFile does). When the save fails, nothing half-written stays under path and
-// the file moved aside by this save, and only that one, is put back.
-SaveResult saveWithBackup(const std::string& path, const std::string& backup, const void* data,
-                          std::size_t size);

@@ -456,8 +456,9 @@ void TF_MemoryTool::TB_WriteFileClick() {
 
     const char* const failed = "Unbekannter Systemfehler!\nDateie konnte nicht gespeichert werden.";
     try {
-        const SaveResult saved =
-            saveWithBackup(name, freeBackupName(name), MemData.data(), size_t(deviceBytes()));
+        const SaveResult saved = saveFile(
+            name, std::string_view(reinterpret_cast<const char*>(MemData.data()), size_t(deviceBytes())),
+            freeBackupName(name));
         if (saved == SaveResult::CannotCreate)
             dialogs::errorBoxCancel("Binärdatei konnte nicht geöffnet werden");
         if (saved == SaveResult::WriteFailed) dialogs::errorBoxCancel(failed);

@@ -121,6 +121,24 @@ class FaultTest : public ToolWindowTest {
         return out;
     }
 
+    // Something of every kind to save, each larger than DiskFull(300) has room for.
+    void fillEverything() {
+        std::vector<uint8_t> pairs;
+        for (int i = 0; i < 400; ++i) {
+            const auto t = telegram({0xA0, uint8_t(i), uint8_t(i >> 8)});
+            pairs.insert(pairs.end(), t.begin(), t.end());
+        }
+        writeFile(folder + "big.I2P",
+                  QByteArray(reinterpret_cast<const char*>(pairs.data()), int(pairs.size())));
+        w->LoadProtokoll(folder + "big.I2P");
+        ASSERT_EQ(captureStore()->BytesUsed.load(), int(pairs.size()));
+        w->LogPath = folder + "x.I2P";
+        ProjectSettings.MemBytes = 1024;  // a 1 KiB device
+        m->MemData.assign(1024, 0x42);
+        m->MemState.assign(1024, MemRead);
+        ASSERT_TRUE(SaveProjectFile(w->ProjectPath, *w));
+    }
+
     // What each save is, for the disk and folder faults.
     struct SaveCase {
         const char* what;
@@ -227,20 +245,7 @@ TEST_F(FaultTest, AdapterVanishesDuringAScan) {
 
 TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
     ASSERT_NO_FATAL_FAILURE(start());
-    // Something of every kind to save, each larger than the disk has room for.
-    std::vector<uint8_t> pairs;
-    for (int i = 0; i < 400; ++i) {
-        const auto t = telegram({0xA0, uint8_t(i), uint8_t(i >> 8)});
-        pairs.insert(pairs.end(), t.begin(), t.end());
-    }
-    writeFile(folder + "big.I2P", QByteArray(reinterpret_cast<const char*>(pairs.data()), int(pairs.size())));
-    w->LoadProtokoll(folder + "big.I2P");
-    ASSERT_EQ(captureStore()->BytesUsed.load(), int(pairs.size()));
-    w->LogPath = folder + "x.I2P";
-    ProjectSettings.MemBytes = 1024;  // a 1 KiB device
-    m->MemData.assign(1024, 0x42);
-    m->MemState.assign(1024, MemRead);
-    ASSERT_TRUE(SaveProjectFile(w->ProjectPath, *w));
+    ASSERT_NO_FATAL_FAILURE(fillEverything());
     const QByteArray oldProject = readAll(w->ProjectPath);
     ASSERT_GT(oldProject.size(), 300);
 
@@ -262,7 +267,7 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
         const std::string path = folder + c.file;
         const std::string backup = BackupName(path);
         if (c.file != "p.kvo") writeFile(path, "old contents");
-        const QByteArray old = readAll(path);
+        const QByteArray old = readAll(path), oldLog = readAll(folder + "x.I2P");
         w->DocFlags |= DocLogModified | DocProjectModified;
         ProjectSettings.BusDevAddr = 0x20;  // the project differs from the saved one
         asked.clear();
@@ -273,6 +278,7 @@ TEST_F(FaultTest, DiskFullKeepsTheOlderFileAndReportsTheFailure) {
         EXPECT_EQ(messageTexts(), c.boxes);
         EXPECT_TRUE(readAll(path) == old || readAll(backup) == old) << "the older file is lost";
         EXPECT_EQ(readAll(path), old) << "a half-written file under the name";
+        EXPECT_EQ(readAll(folder + "x.I2P"), oldLog) << "the log saved without its copy";
         // Nothing counts as saved.
         if (c.file[0] == 'x') {
             EXPECT_TRUE(w->DocFlags & DocLogModified);
@@ -332,7 +338,7 @@ TEST_F(FaultTest, ReadOnlyOrDeletedProjectFolder) {
                 fs::remove(folder + f);
                 fs::remove(BackupName(folder + f));
             }
-            if (c.file == "p.kvo") writeFile(folder + c.file, project);
+            writeFile(folder + c.file, c.file == "p.kvo" ? project : QByteArray("old contents"));
             w->DocFlags |= DocLogModified | DocProjectModified;
             asked.clear();
             {
@@ -349,6 +355,7 @@ TEST_F(FaultTest, ReadOnlyOrDeletedProjectFolder) {
                 fs::create_directories(folder);
             } else {
                 EXPECT_EQ(readAll(folder + "p.kvo"), project);
+                EXPECT_EQ(readAll(folder + c.file), c.file == "p.kvo" ? project : "old contents");
             }
             if (c.file == "x.I2P") {
                 EXPECT_TRUE(w->DocFlags & DocLogModified);
@@ -362,6 +369,68 @@ TEST_F(FaultTest, ReadOnlyOrDeletedProjectFolder) {
             EXPECT_TRUE(messageTexts().empty());
             EXPECT_TRUE(fs::exists(folder + c.file));
         }
+    }
+}
+
+TEST_F(FaultTest, LinksAndProtectedFilesAtTheTargetOrTheBackupName) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    ASSERT_NO_FATAL_FAILURE(fillEverything());
+    const std::map<std::string, std::vector<std::string>> refused = {{"log", {kLogNotCreated, kLogFailed}},
+                                                                     {"memory image", {kImageNotCreated}},
+                                                                     {"project", {kProjectFailed}}};
+    const std::string other = folder + "other.dat", otherBackup = folder + "other.~dat";
+    for (const SaveCase& c : saveCases()) {
+        SCOPED_TRACE(c.what);
+        const std::string path = folder + c.file, backup = BackupName(path);
+        auto run = [&](bool full) {
+            w->DocFlags |= DocLogModified | DocProjectModified;
+            asked.clear();
+            std::optional<DiskFull> disk;
+            if (full) disk.emplace(300);
+            c.run();
+        };
+        // Through a link: a full disk leaves the file it names as it was; with room the save
+        // replaces that file, its backup beside it, and the link stays.
+        fs::remove(path), fs::remove(backup), fs::remove(otherBackup);
+        writeFile(other, "old contents");
+        fs::create_symlink(other, path);
+        run(true);
+        EXPECT_EQ(messageTexts(), c.boxes);
+        EXPECT_EQ(readAll(other), "old contents");
+        run(false);
+        EXPECT_TRUE(messageTexts().empty());
+        EXPECT_TRUE(fs::is_symlink(path) && readAll(other).size() > 300);
+        EXPECT_EQ(readAll(otherBackup), "old contents");
+
+        // A link or a protected file at the backup name stays; the backup takes the next name.
+        for (bool link : {true, false}) {
+            fs::remove(path), fs::remove(backup), fs::remove(BackupName(backup));
+            writeFile(path, "old contents");
+            writeFile(other, "other");
+            if (link) {
+                fs::create_symlink(other, backup);
+            } else {
+                writeFile(backup, "protected");
+                ::chmod(backup.c_str(), 0444);
+            }
+            run(false);
+            EXPECT_TRUE(messageTexts().empty());
+            EXPECT_EQ(readAll(other), "other");
+            EXPECT_EQ(readAll(backup), link ? "other" : "protected");
+            EXPECT_EQ(fs::is_symlink(backup), link);
+            EXPECT_EQ(readAll(BackupName(backup)), "old contents");
+        }
+
+        // A protected file is neither replaced nor moved, and nothing counts as saved.
+        fs::remove(backup), fs::remove(BackupName(backup));
+        writeFile(path, "old contents");
+        ::chmod(path.c_str(), 0444);
+        run(false);
+        ::chmod(path.c_str(), 0644);
+        EXPECT_EQ(messageTexts(), refused.at(c.what));
+        EXPECT_EQ(readAll(path), "old contents");
+        EXPECT_FALSE(fs::exists(backup));
+        EXPECT_TRUE(w->DocFlags & (c.file == "p.kvo" ? DocProjectModified : DocLogModified));
     }
 }
 

@@ -1,6 +1,13 @@
 // Log files: New, Open, Save and Save as with their prompts, the binary log and its RTF
 // copy, backups, loading with the store's limits and broken files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFileInfo>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "dialogseam_qt.h"
 #include "logfiles.h"
@@ -99,11 +106,13 @@ TEST_F(LogFilesTest, SaveAsKeepsTheChosenFileWhenADerivedNameWouldBeIt) {
     record(sample());
     // The chosen name, and a file of the user's beside it (kept, as the copy is, under another name).
     for (const auto& [name, beside] :
-         {std::pair<std::string, std::string>{"x.rtf", ""}, {"a.~rtf", "a.rtf"}}) {
+         {std::pair<std::string, std::string>{"x.rtf", ""}, {"a.~rtf", "a.rtf"}, {"a.~rtf", "a.rtf"}}) {
         SCOPED_TRACE(name);
         if (!beside.empty()) writeFile(dataDir() + beside, "alt");
         answers = {{dialogs::mrOk, dataDir() + name}};
+        asked.clear();
         w->miSaveAs->trigger();
+        EXPECT_TRUE(messages().empty());  // the last time with a.~rtf and a.rtf both there
         EXPECT_EQ(readAll(dataDir() + name), bytes(sample()));
         QStringList heads;
         for (const QString& f : QDir(q(dataDir())).entryList(QDir::Files))
@@ -209,6 +218,27 @@ TEST_F(LogFilesTest, MissingFileGivesTheMessageAndAnEmptyStore) {
     EXPECT_EQ(traceText(), "");
     EXPECT_EQ(w->LogPath, path);
     EXPECT_TRUE(w->DocFlags & DocLogLoaded);
+
+    // A named pipe is refused without being opened: opening it would wait for a writer. A
+    // writer can open it only while a reader has it open, and releases a waiting reader.
+    const std::string pipe = dir + "pipe.i2p";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    std::atomic<bool> loaded{false}, opened{false};
+    std::thread writer([&] {
+        while (!loaded && !opened) {
+            const int fd = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+            opened = fd >= 0;
+            if (fd >= 0) ::close(fd);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    asked.clear();
+    w->LoadProtokoll(pipe);
+    loaded = true;
+    writer.join();
+    EXPECT_FALSE(opened);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, pipe + " konnte nicht geöffnet werden.");
 }
 
 TEST_F(LogFilesTest, OddLengthDropsTheLastStatusByte) {

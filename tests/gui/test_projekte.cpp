@@ -122,10 +122,25 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
     answers = {{mrOk, "beta"}, {mrYes, {}}};
     w->miNewProjekt->trigger();
     EXPECT_NE(readAll(data + "beta.kvo").indexOf("KEVO Projekt V1.0"), -1);
+    EXPECT_TRUE(readAll(data + "beta.kvo").startsWith("[Forms]"));  // a fresh file, nothing of the old
     EXPECT_FALSE(exists(old + "I2CWatch.i2p") || exists(old + "I2CWatch.rtf"));
     for (const char* f : {".hidden", "readonly.i2p", "sub/x.i2p", "link"}) EXPECT_TRUE(exists(old + f)) << f;
     EXPECT_TRUE(exists(dir + "outside/keep"));
     EXPECT_EQ(ProjectSettings.DataDir, old);
+
+    // A protected project file is neither replaced nor moved to its backup name: the box, and
+    // the project's logs stay.
+    writeFile(old + "I2CWatch.i2p", "x");
+    const QByteArray kept = readAll(data + "beta.kvo") + readAll(data + "beta.~kvo");
+    ::chmod((data + "beta.kvo").c_str(), 0444);
+    w->ProjectPath.clear();
+    asked.clear();
+    answers = {{mrOk, "beta"}, {mrYes, {}}};
+    w->miNewProjekt->trigger();
+    ::chmod((data + "beta.kvo").c_str(), 0644);
+    EXPECT_EQ(messages().back().text, "Projektdatei konnte nicht geschrieben werden");
+    EXPECT_EQ(readAll(data + "beta.kvo") + readAll(data + "beta.~kvo"), kept);
+    EXPECT_TRUE(exists(old + "I2CWatch.i2p"));
 
     // A log folder that is a link to a folder is never followed, with or without its slash.
     ASSERT_EQ(::symlink((dir + "outside").c_str(), (data + "linked").c_str()), 0);
@@ -265,6 +280,19 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     EXPECT_EQ(readAll(data + "gamma/I2CWatch.i2p").size(), 10);
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
+
+    // A link whose file is gone (a project on a share not mounted) is a file that is there: the
+    // save is refused, and the link and the logs of its project stay.
+    QDir().mkpath(q(data + "b"));
+    writeFile(data + "b/old.i2p", "x");
+    ASSERT_EQ(::symlink((dir + "share/b.kvo").c_str(), (data + "b.kvo").c_str()), 0);
+    asked.clear();
+    answers = {{mrOk, data + "b.kvo"}};
+    w->miSaveProjAs->trigger();
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "Projektdatei konnte nicht geschrieben werden");
+    EXPECT_TRUE(exists(data + "b/old.i2p") && QFileInfo(q(data + "b.kvo")).isSymLink());
+    EXPECT_EQ(w->ProjectPath, data + "gamma.kvo");
 }
 
 TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
@@ -280,8 +308,13 @@ TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
                                             "Data/a.v2.kvo",    "Data/a.v2/old.i2p"};
     const struct {
         const char *chosen, *folder, *gone;  // the folder used; a file deleted
+        const char* from = "Data/own/";      // the open project's log folder
+        int replace = mrNone;                // the answer to the question for an extended name
     } rows[] = {{"Data/v1.2.kvo", "Data/v1.2/", ""},
-                {"Data/a.v2", "Data/a.v2/", ""},
+                {"Data/a.v2", "Data/own/", "", "Data/own/", mrNo},
+                {"Data/a.v2", "Data/a.v2/", "Data/a.v2/old.i2p", "Data/own/", mrYes},
+                {"Data/own.kvo", "Data/own/", "", "elsewhere/"},  // its own file, a foreign log folder
+                {"Data/own.kvo", "Data/own/", "", "Data/"},       // or an empty one
                 {"Data/x..kvo", "Data/x./", ""},
                 {"Data/.kvo", "Data/", ""},
                 {"Data/..kvo", "Data/", ""},
@@ -295,9 +328,14 @@ TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
         SCOPED_TRACE(r.chosen);
         for (const std::string& f : files) QDir().mkpath(q(directoryOf(dir + f))), writeFile(dir + f, "x");
         w->ProjectPath = data + "own.kvo";
-        ProjectSettings.DataDir = data + "own/";
-        answers = {{mrOk, dir + r.chosen}};
+        ProjectSettings.DataDir = dir + r.from;
+        answers = {{mrOk, dir + r.chosen}, {r.replace, {}}};
+        asked.clear();
         w->miSaveProjAs->trigger();
+        EXPECT_EQ(asked.size(), r.replace == mrNone ? 1u : 2u);
+        if (r.replace != mrNone) {
+            EXPECT_EQ(asked.back().text, "a.v2.kvo ist bereits vorhanden.\nMöchten Sie sie ersetzen?");
+        }
         EXPECT_EQ(ProjectSettings.DataDir, dir + r.folder);
         EXPECT_TRUE(QFileInfo(q(dir + r.folder)).isDir());
         for (const std::string& f : files) EXPECT_EQ(exists(dir + f), f != r.gone) << f;

@@ -332,6 +332,15 @@ TEST_F(ConfigFile, SaveOverExistingLeavesTheOldFileAsTilde) {
     ASSERT_TRUE(SaveProjectFile(a, host));
     EXPECT_EQ(readBytes(project("a.~kvo")).find("von Adresse=33"), readBytes(a).find("von Adresse=33"));
     EXPECT_NE(readBytes(project("a.~kvo")).find("von Adresse=33"), std::string::npos);
+
+    // A link at the "~" name stays, and so does the file it names; the copy takes the next name.
+    writeBytes(file("fremd"), "fremd");
+    fs::remove(project("a.~kvo"));
+    fs::create_symlink(file("fremd"), project("a.~kvo"));
+    const std::string before = readBytes(a);
+    ASSERT_TRUE(SaveProjectFile(a, host));
+    EXPECT_TRUE(fs::is_symlink(project("a.~kvo")) && readBytes(file("fremd")) == "fremd");
+    EXPECT_EQ(readBytes(project("a.~~kvo")), before);
 }
 
 TEST_F(ConfigFile, VanishedFileIsRestoredFromTilde) {
@@ -525,10 +534,8 @@ TEST_F(ConfigFile, SaveIntoAnImpossiblePlaceShowsTheErrorBox) {
     EXPECT_FALSE(SaveProjectFile(bad, host));
     expectErrorBox();
     EXPECT_EQ(host.project, bad);
-    // The configuration file was written before the failure and stays written, but it does
-    // not name the project file that was never written.
-    EXPECT_EQ(ini::GetPrivateProfileString("RAFU", "Baudrate", "", host.cfg), "0");
-    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "x", host.cfg), "");
+    // Both files are one save: the configuration file is not written either.
+    EXPECT_FALSE(fs::exists(host.cfg));
 
     asked.clear();
     const std::string a = project("a.kvo");
@@ -559,15 +566,14 @@ TEST_F(ConfigFile, ReadOnlyProjectFolderOrFileShowsTheErrorBox) {
     expectErrorBox();
     EXPECT_EQ(readBytes(a), kRequired);
     EXPECT_EQ(readBytes(project("a.~kvo")), "alt");
-    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "", host.cfg), a);
-    EXPECT_EQ(fileCount(), 3u);
+    EXPECT_EQ(fileCount(), 2u);  // no configuration file written, no temporary file left
 
     asked.clear();
     ::chmod(a.c_str(), 0444);
     EXPECT_FALSE(SaveProjectFile(a, host));
     expectErrorBox();
     EXPECT_EQ(readBytes(a), kRequired);
-    EXPECT_EQ(readBytes(project("a.~kvo")), kRequired);  // the "~" copy is made before the failure
+    EXPECT_EQ(readBytes(project("a.~kvo")), "alt");  // a protected file is not moved either
 }
 
 TEST_F(ConfigFile, FailedWriteKeepsOldFileAndTilde) {
@@ -592,10 +598,10 @@ TEST_F(ConfigFile, FailedWriteKeepsOldFileAndTilde) {
 
     EXPECT_FALSE(ok);
     expectErrorBox();
-    EXPECT_EQ(readBytes(a), kRequired);                  // the old file is intact
-    EXPECT_EQ(readBytes(project("a.~kvo")), kRequired);  // and its "~" copy exists
-    EXPECT_EQ(ini::GetPrivateProfileString("Projekt", "Datei", "", host.cfg), a);
-    EXPECT_EQ(fileCount(), 3u);  // no temporary file left behind
+    // Every file as it was: the old project, no "~" copy, the configuration unchanged.
+    EXPECT_EQ(readBytes(a), kRequired);
+    EXPECT_EQ(readBytes(host.cfg), kRequired);
+    EXPECT_EQ(fileCount(), 2u);  // no temporary file left behind
 }
 
 TEST_F(ConfigFile, UnreadableProjectIsNotOverwritten) {

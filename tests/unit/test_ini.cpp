@@ -7,6 +7,7 @@
 #include <map>
 #include <random>
 
+#include "filesave.h"
 #include "inifile.h"
 
 namespace fs = std::filesystem;
@@ -271,6 +272,13 @@ TEST(IniFiles, WritesThroughSymlinkAndKeepsMode) {
     struct stat st;
     ASSERT_EQ(::stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    // A save of several files writes all or none: a backup name that is another file of the
+    // same save is refused before anything moves.
+    writeBytes(t.file("b.ini"), "b");
+    EXPECT_EQ(saveFiles({{real, "neu", t.file("b.ini")}, {t.file("b.ini"), "neu", ""}}).result,
+              SaveResult::CannotCreate);
+    EXPECT_EQ(readBytes(real) + readBytes(t.file("b.ini")), "[A]\nk=2\nb");
 }
 
 TEST(IniFiles, TenMegabyteFile) {
