@@ -13,10 +13,12 @@
 //  - Times are in milliseconds.
 //
 // Threads: any export may be called from any thread. One export runs at a time: a second
-// caller waits until the first returns (the longest, an open, a few seconds at worst). Two
-// exceptions: asGetRxBinBuf never waits (it returns the empty string while the receive thread
-// appends), and VlCOMVersion. One call is one exchange: VlCOMAntwortTelegram sends and waits
-// as one step, so two threads using it at once each get their own answer, and an open on one
+// caller waits until the first returns (a telegram exchange up to 765 plus the answer wait,
+// plus up to 2000 per stalled write; an open or close up to 250 more; a binary transfer as
+// long as its blocks take). Not serialised: asGetRxBinBuf, which never waits (it returns the
+// empty string while the receive thread appends), VlCOMVersion, and the dialog of
+// VlCOMPortSetup (only its hand-over of the choice waits). One call is one exchange: VlCOMAntwortTelegram
+// sends and waits as one step, so two threads using it at once each get their own answer, and an open on one
 // thread while another sends waits for that send. VlCOMSendTelegram followed by
 // VlCOMTelegramEmpfang is two steps: a telegram of another thread in between starts a new
 // exchange, and the fetch then gets nothing of the first telegram (it may get the other
@@ -38,9 +40,11 @@
 // Late answers: the adapter works through the telegrams in order and answers each one before
 // it acknowledges the next. So an answer that arrives before the adapter has acknowledged the
 // last telegram sent is an earlier telegram's (one that came after its wait, or one nobody
-// fetched): it is never returned. No export waits for such an answer. This holds as long as
-// the adapter acknowledges within the send's attempts (three of 255 ms each); an adapter
-// that acknowledges later than that gets the telegram again and acknowledges each copy.
+// fetched): it is never returned. No export waits for such an answer, and none is returned
+// for a telegram the adapter did not acknowledge. This holds as long as the adapter
+// acknowledges within the send's attempts (three of 255 each): one that acknowledges later
+// gets the telegram up to three times and acknowledges and answers each copy, and a telegram
+// sent before those have all come may take one of them for its own.
 #pragma once
 
 #include <stdint.h>
@@ -64,7 +68,8 @@ VLCOM_API BSTR VlCOMVersion(void);
 // program's QApplication (not only a QCoreApplication) and runs on its thread; called
 // without one, or from another thread, it shows nothing and hands the values back unchanged.
 VLCOM_API void VlCOMPortSetup(BSTR* port, int32_t* baud);
-// Stores port and baud for the next open and test-opens the port: 1 usable, 0 not.
+// Stores port and baud for the next open (whatever the test gives) and test-opens the port:
+// 1 usable, 0 not (no such port, in use, also by this library, not a device, not allowed).
 VLCOM_API int32_t VlCOMPortSel(BSTR* port, int32_t* baud);
 // 0 open failed, 1 open without block size, otherwise the adapter's block size. A fresh open
 // empties the port's input first, then asks the block size as VlCOMAntwortTelegram("%");
@@ -85,7 +90,9 @@ VLCOM_API void VlCOMClosePort(void);
 // telegram's acknowledge is returned (see late answers above). It adds no wait of its own for
 // an earlier telegram's answer.
 VLCOM_API int32_t VlCOMSendTelegram(BSTR* payload);
-// Sends binary data in blocks: 0 sent, 1 three NAKs, 2 no ACK or NAK, 3 adapter not ready.
+// Sends binary data in blocks of the block size: 0 sent, 1 three NAKs, 2 no ACK or NAK,
+// 3 adapter not ready (no DC1 within 250, or no block size known). Each block waits for the
+// adapter's DC1, then up to 256 for its acknowledge; a NAK sends it again (three times).
 VLCOM_API int32_t VlCOMSendBIN(BSTR* data);
 VLCOM_API void VlCOMQuitTxBin(void);
 // The answer to the last telegram sent: waits up to 1,000,000 / rate + 5 rounds of 1
@@ -99,7 +106,10 @@ VLCOM_API BSTR VlCOMTelegramEmpfang(void);
 // (empty on any failure). An answer that comes after this wait is never returned for a later
 // telegram; VlCOMTelegramEmpfang may still fetch it until the next telegram is sent.
 VLCOM_API BSTR VlCOMAntwortTelegram(BSTR* payload);
-// Requests *count bytes of binary data from the adapter.
+// Requests *count bytes of binary data from the adapter, block by block, waiting up to 2 per
+// byte of block size for each; empty when a block did not come (or no block size is known).
+// Empties the binary receive buffer first; a block that comes after its wait stays in the
+// buffer for asGetRxBinBuf, until the next VlCOMBinEmpfang discards it.
 VLCOM_API BSTR VlCOMBinEmpfang(int32_t* count);
 // Everything collected in the binary receive buffer, or empty.
 VLCOM_API BSTR asGetRxBinBuf(void);
