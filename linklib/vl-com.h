@@ -35,7 +35,7 @@
 // What a close keeps: the chosen port and rate, the block size of the last query, and the
 // binary receive buffer: data collected on one port is handed out by asGetRxBinBuf after a
 // later open, of that port or another (VlCOMBinEmpfang discards it). Answers do not outlive
-// a close: an open drops whatever waits in the port's input and starts a new exchange.
+// an open: it drops whatever waits in the port's input and starts a new exchange.
 //
 // Late answers: the adapter works through the telegrams in order and answers each one before
 // it acknowledges the next. So an answer that arrives before the adapter has acknowledged the
