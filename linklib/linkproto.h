@@ -24,6 +24,15 @@ constexpr size_t kMaxTelegramPayload = 32767;
 // Largest block size a short block's count byte can serve.
 constexpr int32_t kMaxBlockSize = 256;
 
+// Sending a text telegram: up to kSendAttempts writes of the frame; after each write a pause
+// of kAfterWriteMs, then up to kAckPolls looks for the acknowledge, kAckPollMs apart.
+constexpr int kSendAttempts = 3;
+constexpr int kAfterWriteMs = 5;
+constexpr int kAckPolls = 50;
+constexpr int kAckPollMs = 5;
+// The longest a send waits for the acknowledge of one attempt (255 ms).
+constexpr int kAttemptMs = kAfterWriteMs + kAckPolls * kAckPollMs;
+
 // Text checksum: 0x55 xor every payload byte, inverted when below 0x20.
 uint8_t textChecksum(const std::string& payload);
 // Block checksum: 0xAA xor every data byte.

@@ -24,16 +24,19 @@ void sleepMs(int ms) {
 
 // A one-value reply slot: a newer value overwrites one nobody took. The lock only
 // makes copy-and-empty one step; the slot semantics are those of a plain variable.
+// Each value carries the number of acknowledges (ACK or NAK) received up to its arrival.
 class Slot {
   public:
-    void put(const std::string& v) {
+    void put(const std::string& v, uint64_t acks = 0) {
         std::lock_guard<std::mutex> g(m_);
         v_ = v;
+        acks_ = acks;
     }
-    std::string take() {
+    std::string take(uint64_t* acks = nullptr) {
         std::lock_guard<std::mutex> g(m_);
         std::string r;
         r.swap(v_);
+        if (acks) *acks = acks_;
         return r;
     }
     // Empties the slot only when it holds exactly the byte c.
@@ -54,6 +57,7 @@ class Slot {
   private:
     std::mutex m_;
     std::string v_;
+    uint64_t acks_ = 0;
 };
 
 // Library state. Zero or empty at load.
@@ -75,16 +79,21 @@ std::atomic<bool> RxAbort{false};  // close gave up waiting for a quiet line
 // How long a close lets the receive thread drain a busy line before it stops it.
 constexpr int kCloseDrainMs = 250;
 
-// The answer of an acknowledged telegram may come after the caller's wait ended (a slow bus
-// transfer). The adapter answers in order, so the next send first lets such an answer come
-// in, at most this long after the wait gave up, and throws it away.
-constexpr int kLateAnswerMs = 1000;
-// The last acknowledged telegram's answer has not been taken yet.
-std::atomic<bool> AnswerAwaited{false};
-// A wait for that answer ended empty: it is still on its way until this time (0 = none).
-std::atomic<Clock::rep> LateAnswerUntil{0};
-// A write to the open port failed: the device is gone (unplugged, closed). Until the port
-// is closed every send reports it at once.
+// One caller at a time: every export but asGetRxBinBuf, VlCOMVersion and the setup dialog
+// itself runs under this lock, so that two threads never share a reply slot or an exchange.
+std::mutex ExchangeLock;
+
+// Acknowledges (ACK or NAK) received since the library was loaded; counted by the receive
+// thread in the order the bytes came.
+std::atomic<uint64_t> AcksReceived{0};
+// The adapter works through the telegrams in order and answers each before it acknowledges
+// the next one. So an answer that came before the last telegram's acknowledge belongs to an
+// earlier telegram (a late answer, or one nobody fetched): only answers whose acknowledge
+// count reaches this value are the last telegram's. Under ExchangeLock.
+uint64_t ExchangeAcks = 0;
+
+// A write to the open port failed with an error or a hang-up: the device is gone
+// (unplugged). Until the port is closed every send reports it at once.
 std::atomic<bool> PortGone{false};
 
 void acquireBin() {
@@ -94,16 +103,19 @@ void releaseBin() {
     BinRxBusy.store(0, std::memory_order_release);
 }
 
-bool portWrite(const void* data, size_t len) {
+using WriteResult = serial::SerialPort::WriteResult;
+
+// A write that only stalls (an adapter that reads slowly) leaves the port usable.
+WriteResult portWrite(const void* data, size_t len) {
     std::lock_guard<std::mutex> g(WriteLock);
-    const bool ok = PortFileNo.writeAll(data, len);
-    if (!ok && PortFileNo.isOpen()) PortGone.store(true);
-    return ok;
+    const WriteResult r = PortFileNo.writeAll(data, len);
+    if (r == WriteResult::Failed && PortFileNo.isOpen()) PortGone.store(true);
+    return r;
 }
-bool portWrite(const std::string& s) {
+WriteResult portWrite(const std::string& s) {
     return portWrite(s.data(), s.size());
 }
-bool portWriteByte(uint8_t c) {
+WriteResult portWriteByte(uint8_t c) {
     return portWrite(&c, 1);
 }
 
@@ -125,10 +137,10 @@ void assignString(BSTR* ref, const std::string& s) {
 
 class ThreadSink : public RxSink {
   public:
-    void ackByte(uint8_t c) override { AckSlot.put(std::string(1, static_cast<char>(c))); }
+    void ackByte(uint8_t c) override { AckSlot.put(std::string(1, static_cast<char>(c)), ++AcksReceived); }
     void readyByte(uint8_t c) override { ReadySlot.put(std::string(1, static_cast<char>(c))); }
     void controlByte(uint8_t c) override { ControlSlot.put(std::string(1, static_cast<char>(c))); }
-    void answer(const std::string& payload) override { AnswerSlot.put(payload); }
+    void answer(const std::string& payload) override { AnswerSlot.put(payload, AcksReceived.load()); }
     void block(const std::string& data) override {
         acquireBin();
         BinRxBuffer += data;
@@ -183,30 +195,69 @@ void stopReceiveThread() {
     RxAbort.store(false);
 }
 
+// The answer wait; an answer of an earlier telegram is dropped and the wait goes on.
 BSTR waitAnswer() {
-    int n = answerRounds(LinkBaud.load());
+    const int n = answerRounds(LinkBaud.load());
     for (int i = 0; i < n; ++i) {
         sleepMs(1);
-        std::string a = AnswerSlot.take();
-        if (!a.empty()) {
-            AnswerAwaited.store(false);
-            LateAnswerUntil.store(0);
-            return newString(a);
-        }
+        uint64_t acks = 0;
+        std::string a = AnswerSlot.take(&acks);
+        if (!a.empty() && acks >= ExchangeAcks) return newString(a);
     }
-    if (AnswerAwaited.load())
-        LateAnswerUntil.store(
-            (Clock::now() + std::chrono::milliseconds(kLateAnswerMs)).time_since_epoch().count());
     return nullptr;
 }
 
-// Starts a new exchange: an answer still on its way to an earlier telegram, and any answer
-// nobody took, must never pass as the answer to the telegram about to be sent.
-void forgetOldAnswers() {
-    const Clock::rep until = LateAnswerUntil.exchange(0);
-    while (until != 0 && AnswerSlot.empty() && Clock::now().time_since_epoch().count() < until) sleepMs(1);
-    AnswerAwaited.store(false);
-    AnswerSlot.clear();
+int32_t sendTelegram(BSTR* payload) {
+    if (!payload) return 6;
+    std::string frame = buildTextFrame(fromString(*payload));
+    assignString(payload, frame);
+    if (PortGone.load()) return VLCOM_PORT_GONE;
+    // A new exchange: an acknowledge still in the slot is an earlier frame's, and until this
+    // frame is acknowledged every answer is an earlier telegram's.
+    AckSlot.clear();
+    ExchangeAcks = AcksReceived.load() + 1;
+    std::string reply;
+    int32_t result = 0;
+    for (int attempt = 0; attempt < kSendAttempts; ++attempt) {
+        const WriteResult w = portWrite(frame);
+        // A failed write to the open port: no attempt can reach the adapter any more.
+        if (w == WriteResult::Failed && PortGone.load()) return VLCOM_PORT_GONE;
+        // A stalled one: the adapter takes no more; what it got of the frame is cut off.
+        if (w == WriteResult::Stalled) return reply.empty() ? 6 : static_cast<uint8_t>(reply[0]);
+        sleepMs(kAfterWriteMs);
+        uint64_t acks = 0;
+        for (int i = 0; i < kAckPolls; ++i) {
+            std::string r = AckSlot.take(&acks);
+            if (!r.empty()) {
+                reply = r;
+                break;
+            }
+            sleepMs(kAckPollMs);
+        }
+        if (reply.empty()) {
+            result = 6;
+        } else if (static_cast<uint8_t>(reply[0]) == ACK) {
+            result = 0;
+            ExchangeAcks = acks;
+            break;
+        } else {
+            result = static_cast<uint8_t>(reply[0]);
+        }
+    }
+    return result;
+}
+
+BSTR sendAndWait(BSTR* payload) {
+    if (sendTelegram(payload) != 0) return nullptr;
+    return waitAnswer();
+}
+
+void quitRxBin() {
+    for (int i = 0; i < 300; ++i) {
+        portWriteByte(ESC);
+        sleepMs(2);
+        if (ControlSlot.takeIf(ESC)) return;
+    }
 }
 
 int32_t effectiveBlockSize() {
@@ -228,6 +279,7 @@ __attribute__((constructor)) void LibMain() {}
 }  // namespace
 
 void vlcom::setLinkTarget(const std::string& port, int32_t baud) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     LinkPort = port;
     LinkBaud.store(baud);
 }
@@ -240,12 +292,14 @@ BSTR VlCOMVersion(void) {
 }
 
 int32_t VlCOMPortSel(BSTR* port, int32_t* baud) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     LinkPort = port ? fromString(*port) : std::string();
     LinkBaud.store(baud ? *baud : 0);
     return serial::probePort(LinkPort) == serial::OpenResult::Ok ? 1 : 0;
 }
 
 int32_t VlCOMOpenPort(void) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     int32_t result = 0;
     if (!PortFileNo.isOpen()) {
         // An old thread must be gone before a new one reads the port.
@@ -254,6 +308,8 @@ int32_t VlCOMOpenPort(void) {
             std::lock_guard<std::mutex> g(WriteLock);
             if (PortFileNo.open(LinkPort) != serial::OpenResult::Ok) return 0;
             PortFileNo.configure(LinkBaud.load());  // failures ignored
+            // What came while the port was closed (a late answer) is no answer to this open.
+            PortFileNo.discardInput();
         }
         result = 1;
         PortGone.store(false);
@@ -269,7 +325,7 @@ int32_t VlCOMOpenPort(void) {
         }
     }
     BSTR query = SysAllocStringByteLen("%", 1);
-    BSTR answer = VlCOMAntwortTelegram(&query);
+    BSTR answer = sendAndWait(&query);
     BlockSize.store(parseBlockSize(fromString(answer)));
     SysFreeString(answer);
     SysFreeString(query);
@@ -278,53 +334,27 @@ int32_t VlCOMOpenPort(void) {
 }
 
 void VlCOMClosePort(void) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     if (!PortFileNo.isOpen()) return;
     stopReceiveThread();
-    std::lock_guard<std::mutex> g(WriteLock);
+    std::lock_guard<std::mutex> w(WriteLock);
     PortFileNo.close();
     PortGone.store(false);
 }
 
 int32_t VlCOMSendTelegram(BSTR* payload) {
-    if (!payload) return 6;
-    std::string frame = buildTextFrame(fromString(*payload));
-    assignString(payload, frame);
-    if (PortGone.load()) return VLCOM_PORT_GONE;
-    forgetOldAnswers();
-    std::string reply;
-    int32_t result = 0;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        // A failed write to the open port: no attempt can reach the adapter any more.
-        if (!portWrite(frame) && PortGone.load()) return VLCOM_PORT_GONE;
-        sleepMs(5);
-        for (int i = 0; i < 50; ++i) {
-            std::string r = AckSlot.take();
-            if (!r.empty()) {
-                reply = r;
-                break;
-            }
-            sleepMs(5);
-        }
-        if (reply.empty()) {
-            result = 6;
-        } else if (static_cast<uint8_t>(reply[0]) == ACK) {
-            result = 0;
-            AnswerAwaited.store(true);
-            break;
-        } else {
-            result = static_cast<uint8_t>(reply[0]);
-        }
-    }
-    return result;
+    std::lock_guard<std::mutex> g(ExchangeLock);
+    return sendTelegram(payload);
 }
 
 BSTR VlCOMTelegramEmpfang(void) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     return waitAnswer();
 }
 
 BSTR VlCOMAntwortTelegram(BSTR* payload) {
-    if (VlCOMSendTelegram(payload) != 0) return nullptr;
-    return waitAnswer();
+    std::lock_guard<std::mutex> g(ExchangeLock);
+    return sendAndWait(payload);
 }
 
 BSTR asGetRxBinBuf(void) {
@@ -336,6 +366,7 @@ BSTR asGetRxBinBuf(void) {
 }
 
 int32_t VlCOMSendBIN(BSTR* data) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     std::string d = data ? fromString(*data) : std::string();
     if (d.empty()) return 0;
     // Without a usable block size no block can be framed: report "not ready".
@@ -379,10 +410,11 @@ int32_t VlCOMSendBIN(BSTR* data) {
 }
 
 void VlCOMQuitTxBin(void) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     for (int i = 0; i < 100; ++i) {
         if (!ReadySlot.empty()) {
             ReadySlot.clear();
-            VlCOMQuitRxBin();
+            quitRxBin();
             return;
         }
         sleepMs(5);
@@ -390,6 +422,7 @@ void VlCOMQuitTxBin(void) {
 }
 
 BSTR VlCOMBinEmpfang(int32_t* count) {
+    std::lock_guard<std::mutex> g(ExchangeLock);
     acquireBin();
     BinRxBuffer.clear();
     releaseBin();
@@ -425,11 +458,8 @@ BSTR VlCOMBinEmpfang(int32_t* count) {
 }
 
 void VlCOMQuitRxBin(void) {
-    for (int i = 0; i < 300; ++i) {
-        portWriteByte(ESC);
-        sleepMs(2);
-        if (ControlSlot.takeIf(ESC)) return;
-    }
+    std::lock_guard<std::mutex> g(ExchangeLock);
+    quitRxBin();
 }
 
 }  // extern "C"

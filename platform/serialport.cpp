@@ -215,8 +215,8 @@ size_t SerialPort::readSome(uint8_t* buf, size_t max) {
     }
 }
 
-bool SerialPort::writeAll(const void* data, size_t len, int timeoutMs) {
-    if (fd_ < 0) return false;
+SerialPort::WriteResult SerialPort::writeAll(const void* data, size_t len, int timeoutMs) {
+    if (fd_ < 0) return WriteResult::Failed;
     const uint8_t* p = static_cast<const uint8_t*>(data);
     long long deadline = nowMs() + timeoutMs;
     while (len > 0) {
@@ -227,16 +227,21 @@ bool SerialPort::writeAll(const void* data, size_t len, int timeoutMs) {
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return WriteResult::Failed;
         long long left = deadline - nowMs();
-        if (left <= 0) return false;
+        if (left <= 0) return WriteResult::Stalled;
         pollfd pfd{fd_, POLLOUT, 0};
         int r = ::poll(&pfd, 1, static_cast<int>(left));
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+        if (r < 0) return WriteResult::Failed;
+        if (r == 0) return WriteResult::Stalled;
+        if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) return WriteResult::Failed;
     }
-    return true;
+    return WriteResult::Ok;
+}
+
+void SerialPort::discardInput() {
+    if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
 }
 
 }  // namespace serial

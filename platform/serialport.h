@@ -72,8 +72,13 @@ class SerialPort {
     size_t readSome(uint8_t* buf, size_t max);
 
     // Writes all bytes, waiting (poll) while the output queue is full, at most
-    // timeoutMs in all. False on error, hang-up or time-out.
-    bool writeAll(const void* data, size_t len, int timeoutMs = 2000);
+    // timeoutMs in all. Stalled: the device is there but took not all of them in that time
+    // (a slow reader); Failed: an error or a hang-up (the device is gone), or no port open.
+    enum class WriteResult { Ok, Stalled, Failed };
+    WriteResult writeAll(const void* data, size_t len, int timeoutMs = 2000);
+
+    // Drops whatever waits in the input queue.
+    void discardInput();
 
   private:
     int fd_ = -1;

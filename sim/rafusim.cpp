@@ -124,6 +124,7 @@ struct Simulator::Impl {
     int nakFrames = 0, ignoreFrames = 0, wrongChecksum = 0;
     bool silentAfterNaks = false;  // fall silent once nakFrames has run out
     bool silent = false, cutReply = false;
+    std::atomic<bool> readPaused{false};
     int ackDelayMs = 0, replyDelayMs = 0;
     int controlBeforeChecksum = -1;
     std::string firmware, serial, optionsReply;
@@ -664,7 +665,7 @@ struct Simulator::Impl {
                 std::lock_guard<std::mutex> l(m);
                 timeout = nextTimeoutMs();
             }
-            pollfd p[2] = {{master, POLLIN, 0}, {wakeRd, POLLIN, 0}};
+            pollfd p[2] = {{master, short(readPaused ? 0 : POLLIN), 0}, {wakeRd, POLLIN, 0}};
             int r = ::poll(p, 2, timeout);
             if (quit) break;
             if (r > 0 && (p[1].revents & POLLIN)) {
@@ -919,6 +920,10 @@ void Simulator::controlByteBeforeChecksum(uint8_t c) {
 }
 void Simulator::vanish() {
     stop();
+}
+void Simulator::pauseReading(bool paused) {
+    d->readPaused = paused;
+    d->wake();
 }
 
 // ---- identification ----

@@ -175,6 +175,7 @@ class Simulator {
     void cutNextReply();                        // the next reply stops after half its payload (no ETX)
     void controlByteBeforeChecksum(uint8_t c);  // next reply: STX payload ETX c checksum
     void vanish();                              // close the master and remove the link: the port is gone
+    void pauseReading(bool paused);             // a slow reader: while paused, nothing is read from the line
 
     // ---- identification ----
     void setFirmware(const std::string& text);  // "$" answers "$" + text

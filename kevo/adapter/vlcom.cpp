@@ -13,8 +13,9 @@ namespace {
 // A send found the port gone; see ComPortGone.
 std::atomic<bool> portGone{false};
 
-// vl-com takes no lock of its own and keeps one reply slot per kind: two exchanges at
-// the same time would steal each other's acknowledge or answer.
+// vl-com runs one export at a time, but a query here is two of them (the send and the
+// fetch): a telegram of the capture thread between the two would start a new exchange and
+// the fetch would come back empty.
 std::mutex& linkLock() {
     static std::mutex m;
     return m;

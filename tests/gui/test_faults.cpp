@@ -5,12 +5,14 @@
 #include <sys/resource.h>
 
 #include <QListWidget>
+#include <QProgressBar>
 #include <filesystem>
 #include <map>
 #include <optional>
 
 #include "accessdenied.h"
 #include "binzieldlg.h"
+#include "bustelegrams.h"
 #include "capturestore.h"
 #include "configfile.h"
 #include "docflags.h"
@@ -223,9 +225,16 @@ TEST_F(FaultTest, AdapterVanishesDuringAScan) {
     ProjectSettings.ScanTo = 0xEE;  // tried address by address, a minute's freeze
     F_ScanTool->show();
     vanishAt([](const std::string& t) { return t == ",W00,A2,"; });
+    std::vector<int> visited;  // the progress position of every address the scan goes to
+    const auto progress = QObject::connect(F_Fortschritt->PB_Fortschritt, &QProgressBar::valueChanged,
+                                           [&visited](int v) { visited.push_back(v); });
     const auto t0 = std::chrono::steady_clock::now();
     F_ScanTool->TB_ScanClick();
     EXPECT_LT(kevosupport::msSince(t0), 10000);
+    QObject::disconnect(progress);
+    // The scan stopped at the address where the adapter went: no address after it was probed.
+    ASSERT_FALSE(visited.empty());
+    EXPECT_EQ(visited.back(), ScanProgress(0xA2, 0xA0, ScanAddressCount(0xA0, 0xEE)));
     auto items = [] {
         std::vector<std::string> out;
         for (int i = 0; i < F_ScanTool->LB_DeviceList->count(); ++i)

@@ -7,7 +7,9 @@
 #include <QProgressBar>
 
 #include "configfile.h"
+#include "linkproto.h"
 #include "tools_fixture.h"
+#include "wait.h"
 
 KEVO_TEST_APPLICATION(KevoApplication);
 
@@ -125,6 +127,29 @@ TEST_F(ScanToolTest, StatusEightIsTriedThreeTimes) {
     scan();
     ComClose();
     for (const std::string& a : found()) EXPECT_EQ(a, "0x90");
+}
+
+TEST_F(ScanToolTest, ProbesAcknowledgedAndNeverAnsweredEndTheScanInSeconds) {
+    // A bus held low: the adapter acknowledges every probe and answers none. At the USB rate.
+    sim->setReplyHandler([](const std::string& t) -> std::optional<std::string> {
+        if (t.rfind(",W00,", 0) == 0) return std::string();
+        return std::nullopt;
+    });
+    BSTR port = SysAllocStringByteLen("COM1", 4);
+    int32_t baud = 921600;
+    VlCOMPortSel(&port, &baud);
+    SysFreeString(port);
+    const auto t0 = std::chrono::steady_clock::now();
+    scan();
+    const long long ms = kevosupport::msSince(t0);
+    const auto tel = sim->receivedTelegrams();
+    const long probes =
+        std::count_if(tel.begin(), tel.end(), [](const std::string& t) { return t.rfind(",W00,", 0) == 0; });
+    EXPECT_EQ(probes, 3 * 112);
+    // No probe waits for the answer of the one before: each costs at most one attempt's wait
+    // for the acknowledge and the answer wait.
+    EXPECT_LT(ms, probes * (vlcom::kAttemptMs + vlcom::answerRounds(baud)));
+    EXPECT_TRUE(found().empty());
 }
 
 TEST_F(ScanToolTest, ClockListAndAddressListsFollowTheirRules) {

@@ -107,6 +107,22 @@ TEST_F(CommandLink, FailedExchangesGiveEmptyReplyAndCodes) {
     EXPECT_EQ(ComQuery("$"), "");
 }
 
+TEST_F(CommandLink, AGonePortIsNotedByAQueryAndByASend) {
+    for (bool byQuery : {true, false}) {
+        SCOPED_TRACE(byQuery ? "query" : "send");
+        ASSERT_TRUE(sim->start());
+        ASSERT_TRUE(ComOpen());
+        EXPECT_FALSE(ComPortGone());
+        sim->vanish();
+        if (byQuery)
+            EXPECT_EQ(ComQuery("$"), "");
+        else
+            EXPECT_EQ(ComSend("10"), VLCOM_PORT_GONE);
+        EXPECT_TRUE(ComPortGone());
+        ComClose();
+    }
+}
+
 TEST_F(CommandLink, OfflineModeSendsNothing) {
     OfflineMode = true;
     ASSERT_TRUE(ComOpen());  // opening still works

@@ -174,6 +174,25 @@ TEST_F(Port, CloseOnABusyLineStillReturns) {
     EXPECT_EQ(openPort(), 64);
 }
 
+TEST_F(Port, AFrameLeftInTheInputIsNoAnswerToTheOpen) {
+    // A late answer that came while the port was closed, and a block size that comes apart
+    // from its acknowledge.
+    sim->sendRaw(rafusim::frameText("x01"));
+    sim->setReplyDelayMs(20);
+    EXPECT_EQ(openPort(), 64);
+    // The frame was dropped unread: the only telegram acknowledged is the block-size answer.
+    EXPECT_EQ(send("x"), 0);
+    EXPECT_EQ(sim->stats().replyAcks, 1u);
+}
+
+TEST_F(Port, AStalledWriteFailsTheSendAndThePortStays) {
+    ASSERT_EQ(openPort(), 64);
+    sim->pauseReading(true);  // an adapter that reads slowly: the line's queues fill up
+    EXPECT_EQ(send(std::string(1 << 20, 'a')), 6);
+    sim->pauseReading(false);
+    EXPECT_EQ(send("x"), 0);
+}
+
 TEST_F(Port, VanishedPortFailsQuietly) {
     ASSERT_EQ(openPort(), 64);
     sim->vanish();

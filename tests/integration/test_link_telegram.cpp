@@ -1,4 +1,5 @@
 // Text telegrams between the library and the simulated adapter, byte for byte.
+#include <atomic>
 #include <future>
 
 #include "linkproto.h"
@@ -160,6 +161,10 @@ TEST_F(Telegrams, AnswerWaitFollowsTheBaudRate) {
     long long slow = msSince(t0);
     EXPECT_GE(slow, vlcom::answerRounds(9600));  // rounds that each sleep 1 ms on this clock
     EXPECT_LT(slow, 2000);
+    // An unanswered query after an unanswered one costs no more than the query itself.
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(query("W"), "");
+    EXPECT_LT(msSince(t0), slow + vlcom::kAttemptMs);
     // A reply 40 ms late still comes at 9600. The library takes a reply in before its ACK
     // reaches the simulator: an ACK seen within the rounds since the query started must mean
     // an answer. A round whose reply came later (a thread's turn came late) says nothing.
@@ -205,4 +210,55 @@ TEST_F(Telegrams, AnswerWaitFollowsTheBaudRate) {
                 (next.empty() && waitUntil([&] { return take(VlCOMTelegramEmpfang()) == "next"; }, 10000)))
         << next;
     sim->setReplyDelayMs(0);
+}
+
+TEST_F(Telegrams, LateAndUnfetchedAnswersAreNeverALaterTelegrams) {
+    // Answers from here on come apart from their acknowledge; one that comes after the wait
+    // is fetched afterwards.
+    auto ownAnswer = [&](const std::string& q, const std::string& a) {
+        const std::string r = query(q);
+        EXPECT_TRUE(r == a || (r.empty() && waitUntil([&] { return take(VlCOMTelegramEmpfang()) == a; })))
+            << q << " got " << r;
+    };
+    // An answer more than a second after its wait ended (a device that stretches the clock):
+    // the adapter answers it before it takes the next telegram.
+    sim->setReply("L", "late");
+    sim->setReplyDelayMs(vlcom::answerRounds(kSlackBaud) + 1100);
+    EXPECT_EQ(query("L"), "");
+    sim->setReplyDelayMs(30);
+    EXPECT_NE(query("$"), "late");
+    // Once the adapter has caught up, the answers still in the slot are earlier telegrams'.
+    ASSERT_TRUE(sim->waitFor(
+        [&] {
+            const auto t = sim->receivedTelegrams();
+            const size_t asked = std::count(t.begin(), t.end(), "$");
+            return asked > 0 && sim->stats().replyAcks >= 1 + asked;
+        },
+        10000));
+    ownAnswer("#", "#RA0512345678");
+
+    // The answer to a telegram of the separate send, never fetched, arriving while the next
+    // query waits for its acknowledge.
+    sim->setReply("A", "first");
+    EXPECT_EQ(send("A"), 0);
+    ownAnswer("#", "#RA0512345678");
+    sim->setReplyDelayMs(0);
+}
+
+TEST_F(Telegrams, TwoThreadsEachGetTheirOwnAnswers) {
+    constexpr int kRounds = 50;
+    std::atomic<int> wrong{0}, badOpens{0};
+    auto asker = [&](const std::string& q, const std::string& a) {
+        for (int i = 0; i < kRounds; ++i) wrong += query(q) != a;
+    };
+    std::thread other(asker, "#", "#RA0512345678");
+    // An open on a third thread while the others send only asks the block size again.
+    std::thread opener([&] {
+        for (int i = 0; i < kRounds / 5; ++i) badOpens += VlCOMOpenPort() != 64;
+    });
+    asker("$", "$RAFU I2C-Analyzer V1.20");
+    other.join();
+    opener.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(badOpens, 0);
 }

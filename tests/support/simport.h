@@ -25,7 +25,8 @@ class SimPortTest : public ::testing::Test {
     // of the simulator into a missing one.
     static constexpr int32_t kSlackBaud = 9600;
     // A reply delay that makes an answer late at kSlackBaud even when the wait's rounds run long,
-    // and still lets it come within the second in which the next telegram waits for it.
+    // and still short of the send's attempts, so that the next telegram, which the adapter takes
+    // only after that answer, is still acknowledged.
     static constexpr int kLateReplyMs = 600;
 
     PrivateDevRoot devRoot;

@@ -232,7 +232,7 @@ TEST_F(SerialPortTest, RawModeCarriesEveryByteBothWays) {
     EXPECT_EQ(got, all);
     EXPECT_EQ(port.bytesWaiting(), 0);
 
-    ASSERT_TRUE(port.writeAll(all.data(), all.size()));
+    ASSERT_EQ(port.writeAll(all.data(), all.size()), SerialPort::WriteResult::Ok);
     EXPECT_EQ(pty.readMaster(256), all);
 }
 
@@ -249,7 +249,7 @@ TEST_F(SerialPortTest, LargeWritesArriveWholeWhenTheReaderIsSlow) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));  // let the queue fill first
         received = pty.readMaster(data.size(), 10000);
     });
-    EXPECT_TRUE(port.writeAll(data.data(), data.size(), 10000));
+    EXPECT_EQ(port.writeAll(data.data(), data.size(), 10000), SerialPort::WriteResult::Ok);
     reader.join();
     EXPECT_EQ(received.size(), data.size());
     EXPECT_TRUE(received == data);
@@ -271,7 +271,7 @@ TEST_F(SerialPortTest, HangUpIsNoDataAndWritesFail) {
     }
     EXPECT_EQ(port.readSome(buf, sizeof buf), 0u);
     EXPECT_EQ(port.bytesWaiting(), 0);
-    EXPECT_FALSE(port.writeAll("x", 1, 500));
+    EXPECT_EQ(port.writeAll("x", 1, 500), SerialPort::WriteResult::Failed);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));  // no hang
     port.close();
     EXPECT_FALSE(port.isOpen());
