@@ -5,6 +5,8 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -543,6 +545,7 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(messages().size(), 1u);
     EXPECT_EQ(m->SG_MemDump->Col(), 4);
     EXPECT_EQ(m->MemState[0x32], MemNeverRead);
+    EXPECT_EQ(cell(3, 4), " ..");  // what the image holds, not the refused text
     // Each of the grid's handlers shows the error itself; nothing unwinds into the grid.
     type("1");
     key(Qt::Key_Backspace);
@@ -587,6 +590,76 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(cell(1, 1), " ..");
     EXPECT_EQ(cell(17, 1), " ----------------");
     EXPECT_EQ(cell(16, 0), " 15");
+}
+
+// On an X server of its own (see memorytool.cmake), where a click on an inactive window
+// arrives before the window's activation and a click that closes a popup goes on to the
+// window under the pointer.
+class MemoryToolOnX : public MemoryToolTest {
+  protected:
+    void SetUp() override {
+        if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server";
+        MemoryToolTest::SetUp();
+    }
+    // A click through the X server, as the user's mouse makes it.
+    static void xclick(QWidget* widget, QPoint at) {
+        const QPoint g = widget->mapToGlobal(at);
+        ASSERT_EQ(QApplication::widgetAt(g), widget);
+        const QStringList args{"mousemove", QString::number(g.x()), QString::number(g.y()), "click", "1"};
+        ASSERT_EQ(QProcess::execute("xdotool", args), 0);
+    }
+};
+
+TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    m->move(w->frameGeometry().right() + 40, w->y());  // side by side: each click hits its aim
+    sim->setMemory(0xA0, 0, std::vector<uint8_t>(256, 0x81));
+    m->TB_ReadDevice->trigger();
+    TStringGridE* grid = m->SG_MemDump;
+    auto onCell = [grid](int c, int r) { return grid->visualItemRect(grid->item(r, c)).center(); };
+    auto other = [this] { xclick(w->RE_I2CMonitor->viewport(), {30, 30}); };
+    auto menu = [this] {
+        xclick(w->menuBar(), w->menuBar()->actionGeometry(w->mmDatei->menuAction()).center());
+    };
+    const struct {
+        const char* between;
+        std::function<void()> away;
+        int backCol;         // -1: the scroll bar
+        bool activeBetween;  // the other window takes the activation (else a popup opens)
+    } rows[] = {
+        {"the main window, back on another cell", other, 4, true},
+        {"the main window's menu, back on another cell", menu, 4, false},
+        {"the main window, back on the fixed column", other, 0, true},
+        {"the main window, back on the scroll bar", other, -1, true},
+    };
+    int row = 1;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.between);
+        ++row;
+        ASSERT_NO_FATAL_FAILURE(at(3, row));
+        type("41");
+        r.away();
+        ASSERT_TRUE(waitFor([&] {
+            return r.activeBetween ? QApplication::activeWindow() == w
+                                   : QApplication::activePopupWidget() != nullptr;
+        }));
+        if (!r.activeBetween) {  // the first click closes the popup
+            xclick(grid->viewport(), onCell(r.backCol, row));
+            ASSERT_TRUE(waitFor([] { return !QApplication::activePopupWidget(); }));
+        }
+        if (r.backCol < 0)
+            xclick(m->SB_DeviceMon, {m->SB_DeviceMon->width() / 2, m->SB_DeviceMon->height() - 4});
+        else
+            xclick(grid->viewport(), onCell(r.backCol, row));
+        const int p = (row - 1) * 16 + 2;
+        EXPECT_TRUE(waitFor([&] { return m->MemData[p] == 0x41; }));
+        EXPECT_EQ(m->MemState[p], MemRead | MemChanged);
+        EXPECT_EQ(cell(3, row), " 41");
+        EXPECT_EQ(grid->Cells(17, row).at(3), QChar('A'));
+        EXPECT_EQ(grid->Col(), r.backCol > 0 ? r.backCol : 3);
+    }
+    m->TB_WriteDevice->trigger();
+    for (int i = 2; i <= row; ++i) EXPECT_EQ(sim->memory(0xA0)[(i - 1) * 16 + 2], 0x41) << i;
 }
 
 TEST_F(MemoryToolTest, ClearAfterAllFFReadMarksNothing) {
