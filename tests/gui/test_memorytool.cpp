@@ -507,6 +507,13 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(m->MemState[0x50], MemMissing);
 
+    // Leaving the grid for another control of the window commits the cell and ends editing.
+    at(4, 1);
+    type("3");
+    m->SB_DeviceMon->setFocus();
+    EXPECT_EQ(m->MemData[3], 3);
+    EXPECT_EQ(m->SG_MemDump->InplaceEditor(), nullptr);
+
     // Every refused move commits the cell being left.
     auto click = [this](int c, int r) {
         const QRect rect = m->SG_MemDump->visualItemRect(m->SG_MemDump->item(r, c));
