@@ -186,11 +186,15 @@ void TStringGridE::editorOpened(QLineEdit* editor) {
 }
 
 void TStringGridE::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // The editor as the focus control of an inactive window (a click that came before the
+    // activation): the grid takes its place, as it does from an editor with the focus.
+    const bool windowFocus = editor && !editor->hasFocus() && window()->focusWidget() == editor;
     if (editor == editor_) {
         editor_ = nullptr;
         setFocusPolicy(Qt::StrongFocus);
     }
     QTableWidget::closeEditor(editor, hint);
+    if (windowFocus) setFocus();
 }
 
 bool TStringGridE::askSelect(const QModelIndex& index) {
