@@ -239,20 +239,16 @@ void TStringGridE::mouseMoveEvent(QMouseEvent* e) {
     e->accept();  // no range drags: every move goes through onSelectCell
 }
 
-void TStringGridE::mouseReleaseEvent(QMouseEvent* e) {
-    pressed_ = QModelIndex();
-    QTableWidget::mouseReleaseEvent(e);
-}
-
 void TStringGridE::mouseDoubleClickEvent(QMouseEvent* e) {
     const QModelIndex idx = indexAt(e->position().toPoint());
-    // The press before it went elsewhere (a click that closed a popup): this is the press.
-    if (idx != pressed_) {
+    if (idx == currentIndex()) {
+        QTableWidget::mouseDoubleClickEvent(e);
+    } else if (idx != pressed_) {
+        // The press before it went elsewhere (a click that closed a popup): this is the press.
+        // A double click on a cell that refused its press is not asked for again.
         QMouseEvent press(QEvent::MouseButtonPress, e->position(), e->scenePosition(), e->globalPosition(),
                           e->button(), e->buttons(), e->modifiers(), e->pointingDevice());
         mousePressEvent(&press);
-    } else if (idx == currentIndex()) {
-        QTableWidget::mouseDoubleClickEvent(e);
     }
 }
 

@@ -59,7 +59,6 @@ class TStringGridE : public QTableWidget {
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
@@ -78,7 +77,7 @@ class TStringGridE : public QTableWidget {
     void takeEditorText(QWidget* editor);
 
     QPointer<QLineEdit> editor_;
-    QPersistentModelIndex pressed_;  // the cell of a mouse press seen and not yet released
+    QPersistentModelIndex pressed_;  // the cell of the last mouse press seen
     bool editorMade_ = false;
     bool quiet_ = false;      // the grid or its owner is writing the editor's text
     bool ownCommit_ = false;  // the grid is ending editing by its own rule

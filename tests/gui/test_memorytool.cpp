@@ -482,6 +482,12 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     key(Qt::Key_Return);
     key(Qt::Key_Return);
     EXPECT_EQ(m->MemState[1], MemRead);
+    // A double click on a cell opens its editor.
+    const QRect r5 = m->SG_MemDump->visualItemRect(m->SG_MemDump->item(1, 5));
+    QTest::mouseClick(m->SG_MemDump->viewport(), Qt::LeftButton, {}, r5.center());
+    QTest::mouseDClick(m->SG_MemDump->viewport(), Qt::LeftButton, {}, r5.center());
+    EXPECT_EQ(m->SG_MemDump->Col(), 5);
+    EXPECT_NE(m->SG_MemDump->InplaceEditor(), nullptr);
     // Tab at the end of row 5 goes on at the start of row 6.
     at(16, 5);
     key(Qt::Key_Tab);
