@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QMenuBar>
-#include <QProcess>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -23,6 +22,7 @@
 #include "numberedit.h"
 #include "numbertext.h"
 #include "stringgride.h"
+#include "xinput.h"
 
 KEVO_TEST_APPLICATION(KevoApplication);
 
@@ -611,16 +611,10 @@ TEST_F(MemoryToolTest, GridEditingRules) {
 class MemoryToolOnX : public MemoryToolTest {
   protected:
     void SetUp() override {
-        if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "needs an X server";
+        if (!kevosupport::onX()) GTEST_SKIP() << "needs an X server";
         MemoryToolTest::SetUp();
     }
-    // A click through the X server, as the user's mouse makes it.
-    static void xclick(QWidget* widget, QPoint at) {
-        const QPoint g = widget->mapToGlobal(at);
-        ASSERT_EQ(QApplication::widgetAt(g), widget);
-        const QStringList args{"mousemove", QString::number(g.x()), QString::number(g.y()), "click", "1"};
-        ASSERT_EQ(QProcess::execute("xdotool", args), 0);
-    }
+    static void xclick(QWidget* widget, QPoint at) { kevosupport::xclick(widget, at); }
 };
 
 TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
