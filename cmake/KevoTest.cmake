@@ -1,4 +1,5 @@
 set(KEVO_TEST_ENV_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/kevo-test-env.sh)
+set(KEVO_TEST_XVFB_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/kevo-test-xvfb.sh)
 
 # kevo_register_test(NAME TIMEOUT COMMAND...)
 # The one registration of every ctest test. Each run gets a fresh temporary folder below
@@ -11,11 +12,13 @@ function(kevo_register_test name timeout)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1")
 endfunction()
 
-# kevo_add_test(NAME SOURCES... LIBS ...)
+# kevo_add_test(NAME SOURCES... LIBS ... [X11 suites...])
 # Builds one GoogleTest executable and registers it with ctest. Every test runs
-# on Qt's offscreen platform so a plain `ctest` behaves like CI.
+# on Qt's offscreen platform so a plain `ctest` behaves like CI. The X11 suites are rows whose
+# outcome depends on the order in which a real window system delivers clicks, activation and
+# focus: they run as NAME_x11 on an X server of their own (Xvfb, xcb platform) instead.
 function(kevo_add_test name)
-  cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(KT "" "TIMEOUT" "SOURCES;LIBS;X11" ${ARGN})
   add_executable(${name} ${KT_SOURCES})
   target_link_libraries(${name} PRIVATE ${KT_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   # Shared test helpers (header-only): Qt application, simulator fixture, waiting.
@@ -23,7 +26,15 @@ function(kevo_add_test name)
   if(NOT KT_TIMEOUT)
     set(KT_TIMEOUT 300)
   endif()
-  kevo_register_test(${name} ${KT_TIMEOUT} $<TARGET_FILE:${name}>)
+  if(KT_X11)
+    list(TRANSFORM KT_X11 APPEND ".*")
+    list(JOIN KT_X11 ":" _x11)
+    kevo_register_test(${name} ${KT_TIMEOUT} $<TARGET_FILE:${name}> --gtest_filter=-${_x11})
+    kevo_register_test(${name}_x11 ${KT_TIMEOUT} sh ${KEVO_TEST_XVFB_SCRIPT} $<TARGET_FILE:${name}>
+                       --gtest_filter=${_x11})
+  else()
+    kevo_register_test(${name} ${KT_TIMEOUT} $<TARGET_FILE:${name}>)
+  endif()
 endfunction()
 
 # kevo_folder_library(NAME TYPE DIR [EXCLUDE files...] [LINK libs...])

@@ -65,12 +65,10 @@ class TStringGridE::Delegate : public QStyledItemDelegate {
         auto* le = qobject_cast<QLineEdit*>(o);
         if (le && e->type() == QEvent::KeyPress && grid_->editorKey(le, static_cast<QKeyEvent*>(e)))
             return true;
-        // Another window or a popup taking the activation neither commits nor closes the
-        // editor: the user comes back to the typed text. Only the grid's own rules end editing.
-        if (le && e->type() == QEvent::FocusOut) {
-            const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
-            if (why == Qt::ActiveWindowFocusReason || why == Qt::PopupFocusReason) return false;
-        }
+        // The editor losing the focus neither commits nor closes it here: another window or a
+        // popup taking the activation leaves it open with the typed text, and a move to another
+        // control of the window is the owner's leave rule first (focusMoved).
+        if (le && e->type() == QEvent::FocusOut) return false;
         return QStyledItemDelegate::eventFilter(o, e);
     }
 
@@ -129,12 +127,27 @@ void TStringGridE::setColRow(int col, int row) {
 void TStringGridE::endEditing() {
     if (!editor_) return;
     QLineEdit* ed = editor_;
-    commitData(ed);
+    takeEditorText(ed);
     if (ed == editor_) closeEditor(ed, QAbstractItemDelegate::NoHint);
 }
 
+void TStringGridE::takeEditorText(QWidget* editor) {
+    const bool was = std::exchange(ownCommit_, true);
+    QTableWidget::commitData(editor);
+    ownCommit_ = was;
+}
+
+void TStringGridE::commitData(QWidget* editor) {
+    // The item view commits an open editor on occasions of its own (the current cell changed
+    // by a click, a window's activation in between): the cell keeps what the owner's rules
+    // made of the typed text, which they did when the move was asked for.
+    if (ownCommit_) QTableWidget::commitData(editor);
+}
+
 bool TStringGridE::InplaceEditorFocused() const {
-    return editor_ && editor_->hasFocus();
+    // The editor is its window's focus control also while another window or a popup is
+    // active: a click that comes back to the window may arrive before the activation.
+    return editor_ && (editor_->hasFocus() || window()->focusWidget() == editor_);
 }
 
 QString TStringGridE::EditorText() const {
@@ -173,11 +186,15 @@ void TStringGridE::editorOpened(QLineEdit* editor) {
 }
 
 void TStringGridE::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    // The editor as the focus control of an inactive window (a click that came before the
+    // activation): the grid takes its place, as it does from an editor with the focus.
+    const bool windowFocus = editor && !editor->hasFocus() && window()->focusWidget() == editor;
     if (editor == editor_) {
         editor_ = nullptr;
         setFocusPolicy(Qt::StrongFocus);
     }
     QTableWidget::closeEditor(editor, hint);
+    if (windowFocus) setFocus();
 }
 
 bool TStringGridE::askSelect(const QModelIndex& index) {
@@ -209,6 +226,7 @@ QModelIndex TStringGridE::moveCursor(CursorAction action, Qt::KeyboardModifiers 
 
 void TStringGridE::mousePressEvent(QMouseEvent* e) {
     const QModelIndex idx = indexAt(e->position().toPoint());
+    pressed_ = idx;
     if (idx.isValid() && idx != currentIndex() && !askSelect(idx)) {
         e->accept();
         return;
@@ -223,7 +241,15 @@ void TStringGridE::mouseMoveEvent(QMouseEvent* e) {
 
 void TStringGridE::mouseDoubleClickEvent(QMouseEvent* e) {
     const QModelIndex idx = indexAt(e->position().toPoint());
-    if (idx == currentIndex()) QTableWidget::mouseDoubleClickEvent(e);
+    if (idx == currentIndex()) {
+        QTableWidget::mouseDoubleClickEvent(e);
+    } else if (idx != pressed_) {
+        // The press before it went elsewhere (a click that closed a popup): this is the press.
+        // A double click on a cell that refused its press is not asked for again.
+        QMouseEvent press(QEvent::MouseButtonPress, e->position(), e->scenePosition(), e->globalPosition(),
+                          e->button(), e->buttons(), e->modifiers(), e->pointingDevice());
+        mousePressEvent(&press);
+    }
 }
 
 void TStringGridE::keyPressEvent(QKeyEvent* e) {
@@ -259,7 +285,7 @@ bool TStringGridE::editorKey(QLineEdit* editor, QKeyEvent* e) {
         if (!ed) return true;
         if (key == 0) return true;  // swallowed
         if (key == '\r') {
-            commitData(ed);
+            takeEditorText(ed);
             if (ed) closeEditor(ed, QAbstractItemDelegate::SubmitModelCache);
             return true;
         }
@@ -278,8 +304,11 @@ bool TStringGridE::editorKey(QLineEdit* editor, QKeyEvent* e) {
 }
 
 void TStringGridE::focusMoved(QWidget* old, QWidget* now) {
-    if (!old || !now || !onExit) return;
+    if (!old || !now) return;
     const bool wasIn = old == this || isAncestorOf(old);
     const bool isIn = now == this || isAncestorOf(now);
-    if (wasIn && !isIn && now->window() == window()) onExit();
+    if (!wasIn || isIn || now->window() != window()) return;
+    if (onExit) onExit();
+    // The owner has taken the text by its leave rule; what it refused is not written.
+    if (editor_) closeEditor(editor_, QAbstractItemDelegate::NoHint);
 }

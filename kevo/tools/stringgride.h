@@ -8,8 +8,12 @@
 // text the user types into the editor to onSetEditText, every key pressed in the editor to
 // onKeyPress first (the owner may change it; Esc changed into Enter ends editing with the
 // editor's text), and tells when the focus leaves the grid for another control of its window
-// (onExit). Another window or a popup taking the activation leaves the editor open with its
-// text. Cells(col, row) is the editor's text while the editor is open on that cell.
+// (onExit), after which editing ends. Another window or a popup taking the activation leaves
+// the editor open with its text, and it stays its window's focus control: a click coming back
+// is asked for as a move from the editor, in whatever order the window system delivers the
+// click and the activation. The editor's text goes into its cell only where the grid ends
+// editing itself (Enter, Tab, endEditing); on every other occasion the cell keeps what the
+// owner wrote. Cells(col, row) is the editor's text while the editor is open on that cell.
 // GUI thread only.
 #pragma once
 
@@ -58,6 +62,7 @@ class TStringGridE : public QTableWidget {
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void commitData(QWidget* editor) override;
 
   private:
     class Delegate;
@@ -68,8 +73,12 @@ class TStringGridE : public QTableWidget {
     // A key pressed in the editor; true when the grid handled it.
     bool editorKey(QLineEdit* editor, QKeyEvent* e);
     void focusMoved(QWidget* old, QWidget* now);
+    // The editor's text into its cell: only where the grid itself ends editing.
+    void takeEditorText(QWidget* editor);
 
     QPointer<QLineEdit> editor_;
+    QPersistentModelIndex pressed_;  // the cell of the last mouse press seen
     bool editorMade_ = false;
-    bool quiet_ = false;  // the grid or its owner is writing the editor's text
+    bool quiet_ = false;      // the grid or its owner is writing the editor's text
+    bool ownCommit_ = false;  // the grid is ending editing by its own rule
 };

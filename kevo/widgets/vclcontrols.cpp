@@ -43,16 +43,30 @@ namespace {
 
 class ExitFilter : public QObject {
   public:
-    ExitFilter(QObject* parent, std::function<void()> fn) : QObject(parent), fn_(std::move(fn)) {}
+    ExitFilter(QWidget* control, std::function<void()> fn)
+        : QObject(control), control_(control), fn_(std::move(fn)) {
+        // Left while another window or a popup was active: a click on another control of the
+        // window may arrive before the activation, which then gives that control the focus
+        // without a focus-out here. The control is left when that focus comes.
+        connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+            if (!away_ || !now || now->window() != control_->window()) return;
+            away_ = false;
+            if (now != control_ && !control_->isAncestorOf(now) && fn_) fn_();
+        });
+    }
     bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::FocusIn) away_ = false;
         if (e->type() == QEvent::FocusOut) {
             const Qt::FocusReason r = static_cast<QFocusEvent*>(e)->reason();
-            if (r != Qt::ActiveWindowFocusReason && r != Qt::PopupFocusReason && fn_) fn_();
+            away_ = r == Qt::ActiveWindowFocusReason || r == Qt::PopupFocusReason;
+            if (!away_ && fn_) fn_();
         }
         return false;
     }
 
   private:
+    QWidget* control_;  // the parent: lives as long as this filter
+    bool away_ = false;
     std::function<void()> fn_;
 };
 

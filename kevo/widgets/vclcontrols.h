@@ -36,7 +36,8 @@ void setItemIndex(QComboBox* list, int index);
 void setColor(QWidget* w, const QColor& color);
 void setFontColor(QWidget* w, const QColor& color);
 
-// Runs fn each time the focus leaves w for another control of its window.
+// Runs fn each time the focus leaves w for another control of its window, also where another
+// window or a popup came in between.
 void onExit(QWidget* w, std::function<void()> fn);
 
 // Runs fn for the press of the right mouse button on w itself (not on a control inside it)

@@ -7,4 +7,4 @@ kevo_add_test(test_portsetup SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_portsetup.cp
   LIBS vl-com rafusim_core Qt6::Widgets Qt6::Test)
 # The number-field binding that every window's numeric fields use.
 kevo_add_test(test_numberedit SOURCES ${CMAKE_CURRENT_LIST_DIR}/test_numberedit.cpp
-  LIBS kevo_widgets Qt6::Test)
+  LIBS kevo_widgets Qt6::Test X11 NumberEditOnX)

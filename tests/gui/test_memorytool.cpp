@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -22,6 +23,7 @@
 #include "numberedit.h"
 #include "numbertext.h"
 #include "stringgride.h"
+#include "xinput.h"
 
 KEVO_TEST_APPLICATION(KevoApplication);
 
@@ -481,6 +483,12 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     key(Qt::Key_Return);
     key(Qt::Key_Return);
     EXPECT_EQ(m->MemState[1], MemRead);
+    // A double click on a cell opens its editor.
+    const QRect r5 = m->SG_MemDump->visualItemRect(m->SG_MemDump->item(1, 5));
+    QTest::mouseClick(m->SG_MemDump->viewport(), Qt::LeftButton, {}, r5.center());
+    QTest::mouseDClick(m->SG_MemDump->viewport(), Qt::LeftButton, {}, r5.center());
+    EXPECT_EQ(m->SG_MemDump->Col(), 5);
+    EXPECT_NE(m->SG_MemDump->InplaceEditor(), nullptr);
     // Tab at the end of row 5 goes on at the start of row 6.
     at(16, 5);
     key(Qt::Key_Tab);
@@ -505,6 +513,13 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     key(Qt::Key_Return);
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(m->MemState[0x50], MemMissing);
+
+    // Leaving the grid for another control of the window commits the cell and ends editing.
+    at(4, 1);
+    type("3");
+    m->SB_DeviceMon->setFocus();
+    EXPECT_EQ(m->MemData[3], 3);
+    EXPECT_EQ(m->SG_MemDump->InplaceEditor(), nullptr);
 
     // Every refused move commits the cell being left.
     auto click = [this](int c, int r) {
@@ -544,6 +559,7 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(messages().size(), 1u);
     EXPECT_EQ(m->SG_MemDump->Col(), 4);
     EXPECT_EQ(m->MemState[0x32], MemNeverRead);
+    EXPECT_EQ(cell(3, 4), " ..");  // what the image holds, not the refused text
     // Each of the grid's handlers shows the error itself; nothing unwinds into the grid.
     type("1");
     key(Qt::Key_Backspace);
@@ -588,6 +604,73 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(cell(1, 1), " ..");
     EXPECT_EQ(cell(17, 1), " ----------------");
     EXPECT_EQ(cell(16, 0), " 15");
+}
+
+// On an X server of its own (see memorytool.cmake), where a click on an inactive window
+// arrives before the window's activation, and a click just after one that closed a popup
+// may arrive as a double click alone.
+class MemoryToolOnX : public MemoryToolTest {
+  protected:
+    void SetUp() override {
+        if (!kevosupport::onX()) GTEST_SKIP() << "needs an X server";
+        MemoryToolTest::SetUp();
+    }
+    static void xclick(QWidget* widget, QPoint at) { kevosupport::xclick(widget, at); }
+};
+
+TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
+    ASSERT_NO_FATAL_FAILURE(start(256));
+    m->move(w->frameGeometry().right() + 40, w->y());  // side by side: each click hits its aim
+    sim->setMemory(0xA0, 0, std::vector<uint8_t>(256, 0x81));
+    m->TB_ReadDevice->trigger();
+    TStringGridE* grid = m->SG_MemDump;
+    auto onCell = [grid](int c, int r) { return grid->visualItemRect(grid->item(r, c)).center(); };
+    auto other = [this] { xclick(w->RE_I2CMonitor->viewport(), {30, 30}); };
+    auto menu = [this] {
+        xclick(w->menuBar(), w->menuBar()->actionGeometry(w->mmDatei->menuAction()).center());
+    };
+    const struct {
+        const char* between;
+        std::function<void()> away;
+        int backCol;         // -1: the scroll bar
+        bool activeBetween;  // the other window takes the activation (else a popup opens)
+    } rows[] = {
+        {"the main window, back on another cell", other, 4, true},
+        {"the main window's menu, back on another cell", menu, 4, false},
+        {"the main window, back on the fixed column", other, 0, true},
+        {"the main window, back on the scroll bar", other, -1, true},
+    };
+    int row = 1;
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.between);
+        ++row;
+        ASSERT_NO_FATAL_FAILURE(at(3, row));
+        type("41");
+        r.away();
+        ASSERT_TRUE(waitFor([&] {
+            return r.activeBetween ? QApplication::activeWindow() == w
+                                   : QApplication::activePopupWidget() != nullptr;
+        }));
+        if (!r.activeBetween) {  // the first click closes the popup
+            xclick(grid->viewport(), onCell(r.backCol, row));
+            ASSERT_TRUE(waitFor([] { return !QApplication::activePopupWidget(); }));
+        }
+        if (r.backCol < 0)
+            xclick(m->SB_DeviceMon, {m->SB_DeviceMon->width() / 2, m->SB_DeviceMon->height() - 4});
+        else
+            xclick(grid->viewport(), onCell(r.backCol, row));
+        const int p = (row - 1) * 16 + 2;
+        EXPECT_TRUE(waitFor([&] { return m->MemData[p] == 0x41; }));
+        EXPECT_EQ(m->MemState[p], MemRead | MemChanged);
+        EXPECT_EQ(cell(3, row), " 41");
+        EXPECT_EQ(grid->Cells(17, row).at(3), QChar('A'));
+        EXPECT_EQ(grid->Col(), r.backCol > 0 ? r.backCol : 3);
+        EXPECT_TRUE(r.backCol < 0 || waitFor([grid] {  // the keys go on to the grid
+                        return grid->hasFocus() || grid->isAncestorOf(QApplication::focusWidget());
+                    }));
+    }
+    m->TB_WriteDevice->trigger();
+    for (int i = 2; i <= row; ++i) EXPECT_EQ(sim->memory(0xA0)[(i - 1) * 16 + 2], 0x41) << i;
 }
 
 TEST_F(MemoryToolTest, ClearAfterAllFFReadMarksNothing) {

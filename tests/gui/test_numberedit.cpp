@@ -15,6 +15,7 @@
 #include "dialogseam.h"
 #include "numberedit.h"
 #include "qtapp.h"
+#include "xinput.h"
 
 KEVO_TEST_APPLICATION(QApplication);
 
@@ -148,4 +149,22 @@ TEST_F(NumberEditTest, SetTextRunsTheRuleAndAPastedHugeNumberIsReported) {
     ai->editableTextInterface()->insertText(4, QStringLiteral("z"));
     EXPECT_EQ(edits[0]->text(), "0x1F");
     EXPECT_GT(changes, before);
+}
+
+// On an X server of its own: a click on another field of the window, coming back from another
+// window, arrives before the activation, which then gives that field the focus at once.
+class NumberEditOnX : public NumberEditTest {};
+
+TEST_F(NumberEditOnX, LeftThroughAnotherWindow) {
+    if (!kevosupport::onX()) GTEST_SKIP() << "needs an X server";
+    QWidget other;
+    other.setGeometry(win->frameGeometry().right() + 40, win->y(), 200, 100);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    type(edits[0], "0x60");
+    kevosupport::xclick(&other, {50, 50});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &other; }));
+    kevosupport::xclick(edits[2], {5, 5});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return stored == 0x60; }));
+    EXPECT_EQ(QApplication::focusWidget(), edits[2]);
 }
