@@ -33,34 +33,26 @@ runpath=$(readelf -d "$prefix/bin/kevo" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p
 readelf -d "$prefix/bin/kevo" "$prefix/lib/libvl-com.so" | grep -F "$(cd "$build" && pwd)" &&
   fail "a run path points into the build folder"
 deps=$(env -u LD_LIBRARY_PATH ldd "$prefix/bin/kevo")
-for lib in libvl-com.so.1 libolestr.so.1; do
-  got=$(echo "$deps" | awk -v l="$lib" '$1 == l && $3 ~ /^\// { print $3 }')
-  [ -n "$got" ] && [ "$(realpath "$got")" = "$(realpath "$prefix/lib/$lib")" ] ||
-    fail "$lib resolves to '$got', not to the prefix"
-done
-echo "$deps" | grep -q "not found" && fail "unresolved libraries: $(echo "$deps" | grep 'not found')"
-
 for lib in libvl-com libolestr; do
+  got=$(echo "$deps" | awk -v l="$lib.so.1" '$1 == l && $3 ~ /^\// { print $3 }')
+  [ -n "$got" ] && [ "$(realpath "$got")" = "$(realpath "$prefix/lib/$lib.so.1")" ] ||
+    fail "$lib.so.1 resolves to '$got', not to the prefix"
   soname=$(readelf -d "$prefix/lib/$lib.so" | sed -n 's/.*(SONAME).*\[\(.*\)\]/\1/p')
   [ "$soname" = "$lib.so.1" ] || fail "$lib.so is named '$soname' inside"
 done
+echo "$deps" | grep -q "not found" && fail "unresolved libraries: $(echo "$deps" | grep 'not found')"
 
 # The public header stands on its own; an outside program builds with what pkg-config gives.
 echo '#include <vl-com.h>
 int main() { BSTR v = VlCOMVersion(); SysFreeString(v); return 0; }' >"$tmp/use.cpp"
 "$cxx" -fsyntax-only -I"$prefix/include" "$tmp/use.cpp" || fail "include/vl-com.h does not compile alone"
-if flags=$(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --cflags --libs vl-com); then
-  # shellcheck disable=SC2086
-  if "$cxx" "$tmp/use.cpp" $flags -o "$tmp/use"; then
-    # A sanitizer build's library brings its runtime along, loaded after the program's own.
-    LD_LIBRARY_PATH=$prefix/lib ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0 "$tmp/use" ||
-      fail "the program built through pkg-config does not run"
-  else
-    fail "no program links with '$flags'"
-  fi
-else
+flags=$(PKG_CONFIG_PATH=$prefix/lib/pkgconfig pkg-config --cflags --libs vl-com) ||
   fail "pkg-config finds no vl-com in the prefix"
-fi
+# shellcheck disable=SC2086
+"$cxx" "$tmp/use.cpp" $flags -o "$tmp/use" || fail "no program links with '$flags'"
+# A sanitizer build's library brings its runtime along, loaded after the program's own.
+LD_LIBRARY_PATH=$prefix/lib ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0 "$tmp/use" ||
+  fail "the program built through pkg-config does not run"
 
 desktop=$prefix/share/applications/kevo.desktop
 for line in 'Name=KEVO' 'Exec=kevo' 'Icon=kevo' 'Categories=Development;Electronics;'; do

@@ -462,14 +462,11 @@ TEST_F(ConfigFile, ValuesBeyondTheWindowsAreBoundedOnReading) {
     for (const auto& [lines, field, expected] : rows) {
         resetProjectSettings();
         ProjectSettings.BaudRate = 1;
-        // Into its section of the required lines, before their key of the same name (the first counts).
-        std::string text = kRequired;
-        const std::string row = lines, section = row.substr(0, row.find('\n') + 1);
-        const std::size_t at = section.empty() ? std::string::npos : text.find(section);
-        if (at == std::string::npos)
-            text += row + "\r\n";
-        else
-            text.insert(at, row + "\r\n").erase(at + row.size() + 2, section.size());
+        // Into its section of the required lines, ahead of their key of the same name (the first counts).
+        std::string text = kRequired, row = lines + std::string("\r\n");
+        const std::size_t head = row.find('\n') + 1, at = text.find(row.substr(0, head));
+        text.insert(at == std::string::npos ? text.size() : at + head,
+                    at == std::string::npos ? row : row.substr(head));
         writeBytes(project("a.kvo"), text);
         LoadProjectFile(project("a.kvo"), host);
         EXPECT_EQ(ProjectSettings.*field, expected) << lines;
@@ -488,21 +485,18 @@ TEST_F(ConfigFile, WindowsReadStayOnTheScreen) {
     writeBytes(project("a.kvo"), std::string("[Forms]\r\nXPos=-5000\r\nYPos=-10\r\nWidth=60000\r\n"
                                              "Height=60000\r\nMemory-XPos=99999\r\nMemory-YPos=5000\r\n") +
                                      kRequired);
+    auto placed = [&] {
+        return std::vector<int>{host.left[0],   host.top[0],  host.width[0],
+                                host.height[0], host.left[3], host.top[3]};
+    };
     LoadProjectFile(project("a.kvo"), host);
-    EXPECT_EQ(host.width[0], 1920);
-    EXPECT_EQ(host.height[0], 1080);
-    EXPECT_EQ(host.left[0], 32 - 1920);
-    EXPECT_EQ(host.top[0], 0);
-    EXPECT_EQ(host.left[3], 1920 - 32);
-    EXPECT_EQ(host.top[3], 1080 - 32);
+    EXPECT_EQ(placed(), std::vector<int>({32 - 1920, 0, 1920, 1080, 1920 - 32, 1080 - 32}));
     host.left[0] = -300, host.top[0] = 20, host.width[0] = 700, host.height[0] = 500;
     host.left[3] = 1800, host.top[3] = 1000;
     ASSERT_TRUE(SaveProjectFile(project("b.kvo"), host));
     host.left[0] = host.top[0] = host.left[3] = host.top[3] = 0;
     LoadProjectFile(project("b.kvo"), host);
-    EXPECT_EQ(std::vector<int>(
-                  {host.left[0], host.top[0], host.width[0], host.height[0], host.left[3], host.top[3]}),
-              std::vector<int>({-300, 20, 700, 500, 1800, 1000}));
+    EXPECT_EQ(placed(), std::vector<int>({-300, 20, 700, 500, 1800, 1000}));
 }
 
 TEST_F(ConfigFile, WindowsProjectFileKeepsItsLinesOnSave) {
