@@ -610,30 +610,18 @@ TEST_F(MainWindowTest, PrintingWritesThePdfTheUserChose) {
 // The PDF as a reader sees it: the file with every Flate-compressed stream inflated in place.
 QByteArray inflatedPdf(const QByteArray& pdf) {
     QByteArray out;
-    qsizetype pos = 0;
-    for (;;) {
-        const qsizetype key = pdf.indexOf("stream", pos);
-        if (key < 0) break;
+    qsizetype pos = 0, key;
+    while ((key = pdf.indexOf("stream", pos)) >= 0) {
+        // The data starts behind the keyword's line end (LF or CR LF).
+        const qsizetype start = pdf.indexOf('\n', key) + 1, end = pdf.indexOf("endstream", start);
+        if (start == 0 || end < 0) break;
         const qsizetype obj = pdf.lastIndexOf(" obj", key);
-        qsizetype start = key + 6;
-        if (pdf.mid(start, 2) == "\r\n")
-            start += 2;
-        else if (pdf.mid(start, 1) == "\n")
-            ++start;
-        const qsizetype end = pdf.indexOf("endstream", start);
-        if (end < 0) break;
-        out += pdf.mid(pos, start - pos);
         const QByteArray data = pdf.mid(start, end - start);
-        if (obj >= 0 && pdf.mid(obj, key - obj).contains("/FlateDecode")) {
-            // qUncompress takes a zlib stream behind a big-endian size hint (grown as needed).
-            QByteArray z("\x00\x10\x00\x00", 4);
-            out += qUncompress(z + data);
-        } else {
-            out += data;
-        }
-        pos = end;
-        out += "endstream";
-        pos += 9;
+        // qUncompress takes a zlib stream behind a big-endian size hint (grown as needed).
+        const bool flate = obj >= 0 && pdf.mid(obj, key - obj).contains("/FlateDecode");
+        out += pdf.mid(pos, start - pos) +
+               (flate ? qUncompress(QByteArray("\x00\x10\x00\x00", 4) + data) : data) + "endstream";
+        pos = end + 9;
     }
     return out + pdf.mid(pos);
 }
