@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "capturestore.h"
+#include "numbertext.h"
 #include "regularfile.h"
 
 namespace {

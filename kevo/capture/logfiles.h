@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "numbertext.h"
+#include "filesave.h"
 
 class CaptureStore;
 

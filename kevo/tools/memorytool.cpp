@@ -18,6 +18,7 @@
 #include "binzieldlg.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
+#include "filesave.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
 #include "kevoapplication.h"
