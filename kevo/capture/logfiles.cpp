@@ -25,13 +25,11 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-}  // namespace
-
-namespace {
 std::string_view usedBytes(const CaptureStore& store) {
     const std::int32_t used = store.BytesUsed.load();
     return {reinterpret_cast<const char*>(store.CaptureBuffer.get()), used > 0 ? std::size_t(used) : 0};
 }
+
 }  // namespace
 
 SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup) {
