@@ -1,6 +1,5 @@
 #include "logfiles.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -42,7 +41,7 @@ SaveOutcome writeLogPair(const LogSaveNames& names, const CaptureStore& store, s
 
 bool readBinaryLog(const std::string& path, CaptureStore& store) {
     store.BytesUsed = 0;
-    const int fd = openRegularFile(path, O_RDONLY);
+    const int fd = openRegularFile(path);
     if (fd < 0) return false;
     File f(::fdopen(fd, "rb"));
     if (!f) {
