@@ -31,8 +31,8 @@ std::string_view usedBytes(const CaptureStore& store) {
 
 }  // namespace
 
-SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup) {
-    return saveFile(path, usedBytes(store), backup);
+SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store) {
+    return saveFile(path, usedBytes(store));
 }
 
 SaveOutcome writeLogPair(const LogSaveNames& names, const CaptureStore& store, std::string_view copy) {
