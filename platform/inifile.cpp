@@ -1,6 +1,5 @@
 #include "inifile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -453,7 +452,7 @@ bool IniDocument::writeInteger(std::string_view section, std::string_view key, s
 
 bool readWholeFile(const std::string& path, std::string& bytes, std::size_t maxBytes) {
     // Only regular files: a pipe or a device (a project named /dev/zero) would block or never end.
-    const int fd = openRegularFile(path, O_RDONLY);
+    const int fd = openRegularFile(path);
     if (fd < 0) return false;
     struct stat st;
     if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {

@@ -9,8 +9,7 @@
 // True when path names a regular file (a symbolic link is followed).
 bool isRegularFile(const std::string& path);
 
-// open(2) of path with flags (O_RDONLY: files are written by saveFiles, filesave.h) when path
-// is a regular file, or is missing and flags create it. Checked before the open and again
-// on the opened descriptor, which is blocking and close-on-exec. -1 for anything else or when
-// the open fails.
-int openRegularFile(const std::string& path, int flags);
+// open(2) of path for reading when path is a regular file (files are written by saveFiles,
+// filesave.h). Checked before the open and again on the opened descriptor, which is blocking
+// and close-on-exec. -1 for anything else or when the open fails.
+int openRegularFile(const std::string& path);

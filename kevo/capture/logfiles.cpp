@@ -1,6 +1,5 @@
 #include "logfiles.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <memory>
 
 #include "capturestore.h"
+#include "numbertext.h"
 #include "regularfile.h"
 
 namespace {
@@ -24,17 +24,15 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-}  // namespace
-
-namespace {
 std::string_view usedBytes(const CaptureStore& store) {
     const std::int32_t used = store.BytesUsed.load();
     return {reinterpret_cast<const char*>(store.CaptureBuffer.get()), used > 0 ? std::size_t(used) : 0};
 }
+
 }  // namespace
 
-SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup) {
-    return saveFile(path, usedBytes(store), backup);
+SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store) {
+    return saveFile(path, usedBytes(store));
 }
 
 SaveOutcome writeLogPair(const LogSaveNames& names, const CaptureStore& store, std::string_view copy) {
@@ -43,7 +41,7 @@ SaveOutcome writeLogPair(const LogSaveNames& names, const CaptureStore& store, s
 
 bool readBinaryLog(const std::string& path, CaptureStore& store) {
     store.BytesUsed = 0;
-    const int fd = openRegularFile(path, O_RDONLY);
+    const int fd = openRegularFile(path);
     if (fd < 0) return false;
     File f(::fdopen(fd, "rb"));
     if (!f) {

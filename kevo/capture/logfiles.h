@@ -8,13 +8,13 @@
 #include <string>
 #include <string_view>
 
-#include "numbertext.h"
+#include "filesave.h"
 
 class CaptureStore;
 
-// Writes the first BytesUsed bytes of the store as the file path (saveFile), an existing file
-// moving to backup.
-SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store, const std::string& backup = {});
+// Writes the first BytesUsed bytes of the store as the file path (saveFile, no backup); the
+// program's own saves write the log pair (writeLogPair).
+SaveResult writeBinaryLog(const std::string& path, const CaptureStore& store);
 
 // Reads the log at path into a store that was just cleared: BytesUsed is set, the index is
 // not built (RebuildTelegramIndex). The store's limits hold: at most CaptureBufferSize

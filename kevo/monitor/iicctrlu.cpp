@@ -95,10 +95,6 @@ void TF_IIcCtrl::setMenuEnabled(QMenu* menu, bool enabled) {
     menu->setEnabled(enabled);
 }
 
-bool TF_IIcCtrl::menuEnabled(QMenu* menu) const {
-    return menu->menuAction()->isEnabled();
-}
-
 // --- Window events ---
 
 void TF_IIcCtrl::showEvent(QShowEvent* e) {

@@ -180,7 +180,6 @@ class TF_IIcCtrl : public QMainWindow, public ProjectFileHost {
     void adapterLinkLoop();
     bool portTest();
     void setMenuEnabled(QMenu* menu, bool enabled);
-    bool menuEnabled(QMenu* menu) const;
     unsigned commandStates() const;
     // Enables the items and buttons of the commands that need one of the states among.
     void enableCommands(unsigned among);

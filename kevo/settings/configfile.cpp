@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dialogseam.h"
+#include "filesave.h"
 #include "inifile.h"
 #include "numbertext.h"
 #include "projectsettings.h"

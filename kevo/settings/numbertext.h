@@ -5,13 +5,10 @@
 // field is left. GUI thread (no state; any thread may call).
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "filesave.h"
 
 // The runtime's conversion error: a text that is not a valid signed 32-bit integer.
 // The event loop shows its message (German) in an error box.

@@ -1,6 +1,5 @@
 #include "memorytool.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -18,6 +17,7 @@
 #include "binzieldlg.h"
 #include "deviceinfo.h"
 #include "dialogseam.h"
+#include "filesave.h"
 #include "fortschritt.h"
 #include "iicctrlu.h"
 #include "kevoapplication.h"
@@ -480,7 +480,7 @@ void TF_MemoryTool::TB_ReadFileClick() {
     MemLastDir = folderOf(a.value);
 
     // Only a regular file: a named pipe would hold the program until someone writes to it.
-    const int fd = openRegularFile(MemFileName, O_RDONLY);
+    const int fd = openRegularFile(MemFileName);
     QFile f;
     if (fd < 0 || !f.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         if (fd >= 0) ::close(fd);

@@ -162,11 +162,11 @@ void TF_ScanTool::settingsEntered() {
 }
 
 void TF_ScanTool::takeShownLists() {
-    const auto shown = [](QComboBox* list) {
-        return list->currentIndex() < 0 ? -1 : ParseNumberText(s8(list->currentText()));
+    const auto differs = [](QComboBox* list, std::int32_t stored) {
+        return list->currentIndex() >= 0 && ParseNumberText(s8(list->currentText())) != stored;
     };
-    if (shown(CB_vonAdresse) >= 0 && shown(CB_vonAdresse) != ProjectSettings.ScanFrom) CB_vonAdresseChange();
-    if (shown(CB_bisAdresse) >= 0 && shown(CB_bisAdresse) != ProjectSettings.ScanTo) CB_bisAdresseChange();
+    if (differs(CB_vonAdresse, ProjectSettings.ScanFrom)) CB_vonAdresseChange();
+    if (differs(CB_bisAdresse, ProjectSettings.ScanTo)) CB_bisAdresseChange();
 }
 
 void TF_ScanTool::CB_MClkChange() {
