@@ -606,9 +606,8 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(cell(16, 0), " 15");
 }
 
-// On an X server of its own (see memorytool.cmake), where a click on an inactive window
-// arrives before the window's activation, and a click just after one that closed a popup
-// may arrive as a double click alone.
+// On an X server of its own, where a click on an inactive window comes before its activation,
+// and a click after one that closed a popup may come as a lone double click.
 class MemoryToolOnX : public MemoryToolTest {
   protected:
     void SetUp() override {
@@ -909,9 +908,8 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     EXPECT_TRUE(messages().empty());
 }
 
-// A project opened or created while the monitor shows a read image: a byte being typed goes to
-// the device it was typed for, then the monitor shows the project's device, nothing read from
-// the old one.
+// A project opened or created while the monitor shows a read image: a typed byte goes to the
+// device it was typed for, then the monitor shows the project's device, nothing of the old one.
 TEST_F(MemoryToolTest, ProjectOpenedOrCreatedWhileOpen) {
     ASSERT_NO_FATAL_FAILURE(start(256));
     sim->addDevice(0xA4, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});
@@ -939,10 +937,7 @@ TEST_F(MemoryToolTest, ProjectOpenedOrCreatedWhileOpen) {
             sim->clearLog();
             w->DocFlags = 0;
             answers = {{dialogs::mrOk, open ? a4 : std::string()}};  // the file; New: the name, cancelled
-            if (open)
-                w->miOpenProjClick();
-            else
-                w->miNewProjektClick();
+            open ? w->miOpenProjClick() : w->miNewProjektClick();
             EXPECT_EQ(bus('W'),
                       online ? std::vector<std::string>{",W1,A0S04,77"} : std::vector<std::string>{});
             EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA4");
