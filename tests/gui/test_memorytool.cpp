@@ -608,16 +608,11 @@ TEST_F(MemoryToolTest, GridEditingRules) {
 
 // On an X server of its own, where a click on an inactive window comes before its activation,
 // and a click after one that closed a popup may come as a lone double click.
-class MemoryToolOnX : public MemoryToolTest {
-  protected:
-    void SetUp() override {
-        if (!kevosupport::onX()) GTEST_SKIP() << "needs an X server";
-        MemoryToolTest::SetUp();
-    }
-    static void xclick(QWidget* widget, QPoint at) { kevosupport::xclick(widget, at); }
-};
+class MemoryToolOnX : public MemoryToolTest {};
+using kevosupport::xclick;
 
 TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
+    if (!kevosupport::onX()) GTEST_SKIP() << "needs an X server";
     ASSERT_NO_FATAL_FAILURE(start(256));
     m->move(w->frameGeometry().right() + 40, w->y());  // side by side: each click hits its aim
     sim->setMemory(0xA0, 0, std::vector<uint8_t>(256, 0x81));
