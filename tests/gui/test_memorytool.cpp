@@ -619,20 +619,15 @@ TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
     m->TB_ReadDevice->trigger();
     TStringGridE* grid = m->SG_MemDump;
     auto onCell = [grid](int c, int r) { return grid->visualItemRect(grid->item(r, c)).center(); };
-    auto other = [this] { xclick(w->RE_I2CMonitor->viewport(), {30, 30}); };
-    auto menu = [this] {
-        xclick(w->menuBar(), w->menuBar()->actionGeometry(w->mmDatei->menuAction()).center());
-    };
     const struct {
         const char* between;
-        std::function<void()> away;
-        int backCol;         // -1: the scroll bar
-        bool activeBetween;  // the other window takes the activation (else a popup opens)
+        bool menu;    // the main window's menu opens a popup; else the main window takes the activation
+        int backCol;  // -1: the scroll bar
     } rows[] = {
-        {"the main window, back on another cell", other, 4, true},
-        {"the main window's menu, back on another cell", menu, 4, false},
-        {"the main window, back on the fixed column", other, 0, true},
-        {"the main window, back on the scroll bar", other, -1, true},
+        {"the main window, back on another cell", false, 4},
+        {"the main window's menu, back on another cell", true, 4},
+        {"the main window, back on the fixed column", false, 0},
+        {"the main window, back on the scroll bar", false, -1},
     };
     int row = 1;
     for (const auto& r : rows) {
@@ -640,14 +635,14 @@ TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
         ++row;
         ASSERT_NO_FATAL_FAILURE(at(3, row));
         type("41");
-        r.away();
-        ASSERT_TRUE(waitFor([&] {
-            return r.activeBetween ? QApplication::activeWindow() == w
-                                   : QApplication::activePopupWidget() != nullptr;
-        }));
-        if (!r.activeBetween) {  // the first click closes the popup
-            xclick(grid->viewport(), onCell(r.backCol, row));
+        if (r.menu) {
+            xclick(w->menuBar(), w->menuBar()->actionGeometry(w->mmDatei->menuAction()).center());
+            ASSERT_TRUE(waitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+            xclick(grid->viewport(), onCell(r.backCol, row));  // the first click closes the popup
             ASSERT_TRUE(waitFor([] { return !QApplication::activePopupWidget(); }));
+        } else {
+            xclick(w->RE_I2CMonitor->viewport(), {30, 30});
+            ASSERT_TRUE(waitFor([this] { return QApplication::activeWindow() == w; }));
         }
         if (r.backCol < 0)
             xclick(m->SB_DeviceMon, {m->SB_DeviceMon->width() / 2, m->SB_DeviceMon->height() - 4});
