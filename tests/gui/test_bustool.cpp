@@ -346,9 +346,8 @@ TEST_F(BusToolTest, OpenedOrNewProjectShowsInEveryField) {
         answers = {{dialogs::mrOk, open ? opened : std::string()}};  // New: the name, cancelled
         open ? w->miOpenProjClick() : w->miNewProjektClick();
         EXPECT_EQ(ini::GetPrivateProfileString("Bustool", "Sendedaten", "", old).substr(0, 2), "22");
-        EXPECT_EQ(t->E_DevAdr->text(), open ? "0xAE" : "0x90");
-        EXPECT_EQ(t->E_SubAdress->text(), open ? "0x05" : "0x03");
-        EXPECT_EQ(t->E_SByte0->text(), open ? "0x99" : "0x44");
+        EXPECT_EQ(QStringList({t->E_DevAdr->text(), t->E_SubAdress->text(), t->E_SByte0->text()}).join(' '),
+                  open ? "0xAE 0x05 0x99" : "0x90 0x03 0x44");
         EXPECT_EQ(received(0), "");
         sim->clearLog();
         receive();

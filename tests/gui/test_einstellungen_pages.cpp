@@ -584,15 +584,11 @@ TEST_F(ConnectionTest, CancelPutsTheLinkBackToTheStoredPort) {
         open();
         answerPortDialog("1010", 0);
         click(dlg->BB_Connection);
-        if (how == 0) {
-            EXPECT_EQ(pressCancel(), 2);
-        } else {
-            if (how == 2) QTest::keyClick(dlg.get(), Qt::Key_Escape);
-            EXPECT_TRUE(dlg->isVisible());
-            dlg->close();
-            EXPECT_FALSE(dlg->isVisible());
-            EXPECT_EQ(dlg->result(), 2);
-        }
+        if (how == 2) QTest::keyClick(dlg.get(), Qt::Key_Escape);
+        EXPECT_TRUE(dlg->isVisible());
+        how == 0 ? void(pressCancel()) : void(dlg->close());
+        EXPECT_FALSE(dlg->isVisible());
+        EXPECT_EQ(dlg->result(), 2);
         EXPECT_EQ(VlCOMOpenPort(), 0) << "COM2, the stored port, does not exist";
         VlCOMClosePort();
     }

@@ -606,39 +606,28 @@ TEST_F(MemoryToolTest, GridEditingRules) {
     EXPECT_EQ(cell(16, 0), " 15");
 }
 
-// On an X server of its own (see memorytool.cmake), where a click on an inactive window
-// arrives before the window's activation, and a click just after one that closed a popup
-// may arrive as a double click alone.
-class MemoryToolOnX : public MemoryToolTest {
-  protected:
-    void SetUp() override {
-        if (!kevosupport::onX()) GTEST_SKIP() << "needs an X server";
-        MemoryToolTest::SetUp();
-    }
-    static void xclick(QWidget* widget, QPoint at) { kevosupport::xclick(widget, at); }
-};
+// On an X server of its own, where a click on an inactive window comes before its activation,
+// and a click after one that closed a popup may come as a lone double click.
+class MemoryToolOnX : public MemoryToolTest {};
+using kevosupport::xclick;
 
 TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
+    if (!kevosupport::onX()) GTEST_SKIP() << "needs an X server";
     ASSERT_NO_FATAL_FAILURE(start(256));
     m->move(w->frameGeometry().right() + 40, w->y());  // side by side: each click hits its aim
     sim->setMemory(0xA0, 0, std::vector<uint8_t>(256, 0x81));
     m->TB_ReadDevice->trigger();
     TStringGridE* grid = m->SG_MemDump;
     auto onCell = [grid](int c, int r) { return grid->visualItemRect(grid->item(r, c)).center(); };
-    auto other = [this] { xclick(w->RE_I2CMonitor->viewport(), {30, 30}); };
-    auto menu = [this] {
-        xclick(w->menuBar(), w->menuBar()->actionGeometry(w->mmDatei->menuAction()).center());
-    };
     const struct {
         const char* between;
-        std::function<void()> away;
-        int backCol;         // -1: the scroll bar
-        bool activeBetween;  // the other window takes the activation (else a popup opens)
+        bool menu;    // the main window's menu opens a popup; else the main window takes the activation
+        int backCol;  // -1: the scroll bar
     } rows[] = {
-        {"the main window, back on another cell", other, 4, true},
-        {"the main window's menu, back on another cell", menu, 4, false},
-        {"the main window, back on the fixed column", other, 0, true},
-        {"the main window, back on the scroll bar", other, -1, true},
+        {"the main window, back on another cell", false, 4},
+        {"the main window's menu, back on another cell", true, 4},
+        {"the main window, back on the fixed column", false, 0},
+        {"the main window, back on the scroll bar", false, -1},
     };
     int row = 1;
     for (const auto& r : rows) {
@@ -646,14 +635,14 @@ TEST_F(MemoryToolOnX, TypedCellTakenWhateverComesBetween) {
         ++row;
         ASSERT_NO_FATAL_FAILURE(at(3, row));
         type("41");
-        r.away();
-        ASSERT_TRUE(waitFor([&] {
-            return r.activeBetween ? QApplication::activeWindow() == w
-                                   : QApplication::activePopupWidget() != nullptr;
-        }));
-        if (!r.activeBetween) {  // the first click closes the popup
-            xclick(grid->viewport(), onCell(r.backCol, row));
+        if (r.menu) {
+            xclick(w->menuBar(), w->menuBar()->actionGeometry(w->mmDatei->menuAction()).center());
+            ASSERT_TRUE(waitFor([] { return QApplication::activePopupWidget() != nullptr; }));
+            xclick(grid->viewport(), onCell(r.backCol, row));  // the first click closes the popup
             ASSERT_TRUE(waitFor([] { return !QApplication::activePopupWidget(); }));
+        } else {
+            xclick(w->RE_I2CMonitor->viewport(), {30, 30});
+            ASSERT_TRUE(waitFor([this] { return QApplication::activeWindow() == w; }));
         }
         if (r.backCol < 0)
             xclick(m->SB_DeviceMon, {m->SB_DeviceMon->width() / 2, m->SB_DeviceMon->height() - 4});
@@ -909,9 +898,8 @@ TEST_F(MemoryToolTest, SettingsChangedWhileOpen) {
     EXPECT_TRUE(messages().empty());
 }
 
-// A project opened or created while the monitor shows a read image: a byte being typed goes to
-// the device it was typed for, then the monitor shows the project's device, nothing read from
-// the old one.
+// A project opened or created while the monitor shows a read image: a typed byte goes to the
+// device it was typed for, then the monitor shows the project's device, nothing of the old one.
 TEST_F(MemoryToolTest, ProjectOpenedOrCreatedWhileOpen) {
     ASSERT_NO_FATAL_FAILURE(start(256));
     sim->addDevice(0xA4, {rafusim::DeviceKind::Eeprom, 256, 8, 1, 0xFF});
@@ -939,10 +927,7 @@ TEST_F(MemoryToolTest, ProjectOpenedOrCreatedWhileOpen) {
             sim->clearLog();
             w->DocFlags = 0;
             answers = {{dialogs::mrOk, open ? a4 : std::string()}};  // the file; New: the name, cancelled
-            if (open)
-                w->miOpenProjClick();
-            else
-                w->miNewProjektClick();
+            open ? w->miOpenProjClick() : w->miNewProjektClick();
             EXPECT_EQ(bus('W'),
                       online ? std::vector<std::string>{",W1,A0S04,77"} : std::vector<std::string>{});
             EXPECT_EQ(s8(m->panelText(0)), " Bausteinadresse: 0xA4");

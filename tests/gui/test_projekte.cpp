@@ -128,8 +128,7 @@ TEST_F(ProjectsTest, ReplaceDeletesOnlyPlainFilesOfTheLogFolder) {
     EXPECT_TRUE(exists(dir + "outside/keep"));
     EXPECT_EQ(ProjectSettings.DataDir, old);
 
-    // A protected project file is neither replaced nor moved to its backup name: the box, and
-    // the project's logs stay.
+    // A protected project file is neither replaced nor moved to its backup name; its logs stay.
     writeFile(old + "I2CWatch.i2p", "x");
     const QByteArray kept = readAll(data + "beta.kvo") + readAll(data + "beta.~kvo");
     ::chmod((data + "beta.kvo").c_str(), 0444);
@@ -281,8 +280,7 @@ TEST_F(ProjectsTest, SaveAsChoosesTheLogFolderAndSavesTheLogIntoIt) {
     EXPECT_EQ(w->DocFlags, 0);
     EXPECT_EQ(caption(), "KEVO - Parvelo/ -Monitor - [I2CWatch.i2p]");
 
-    // A link whose file is gone (a project on a share not mounted) is a file that is there: the
-    // save is refused, and the link and the logs of its project stay.
+    // A link whose file is gone (a share not mounted) counts as there: refused, link and logs kept.
     QDir().mkpath(q(data + "b"));
     writeFile(data + "b/old.i2p", "x");
     ASSERT_EQ(::symlink((dir + "share/b.kvo").c_str(), (data + "b.kvo").c_str()), 0);
@@ -333,9 +331,8 @@ TEST_F(ProjectsTest, SaveAsEmptiesOnlyTheLogFolderOfTheProjectItReplaces) {
         asked.clear();
         w->miSaveProjAs->trigger();
         EXPECT_EQ(asked.size(), r.replace == mrNone ? 1u : 2u);
-        if (r.replace != mrNone) {
+        if (r.replace != mrNone)
             EXPECT_EQ(asked.back().text, "a.v2.kvo ist bereits vorhanden.\nMöchten Sie sie ersetzen?");
-        }
         EXPECT_EQ(ProjectSettings.DataDir, dir + r.folder);
         EXPECT_TRUE(QFileInfo(q(dir + r.folder)).isDir());
         for (const std::string& f : files) EXPECT_EQ(exists(dir + f), f != r.gone) << f;

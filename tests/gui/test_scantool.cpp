@@ -131,10 +131,9 @@ TEST_F(ScanToolTest, StatusEightIsTriedThreeTimes) {
 
 TEST_F(ScanToolTest, ProbesAcknowledgedAndNeverAnsweredEndTheScanInSeconds) {
     // A bus held low: the adapter acknowledges every probe and answers none. At the USB rate.
-    sim->setReplyHandler([](const std::string& t) -> std::optional<std::string> {
-        if (t.rfind(",W00,", 0) == 0) return std::string();
-        return std::nullopt;
-    });
+    const auto probe = [](const std::string& t) { return t.rfind(",W00,", 0) == 0; };
+    sim->setReplyHandler(
+        [probe](const std::string& t) { return probe(t) ? std::optional(std::string()) : std::nullopt; });
     BSTR port = SysAllocStringByteLen("COM1", 4);
     int32_t baud = 921600;
     VlCOMPortSel(&port, &baud);
@@ -143,8 +142,7 @@ TEST_F(ScanToolTest, ProbesAcknowledgedAndNeverAnsweredEndTheScanInSeconds) {
     scan();
     const long long ms = kevosupport::msSince(t0);
     const auto tel = sim->receivedTelegrams();
-    const long probes =
-        std::count_if(tel.begin(), tel.end(), [](const std::string& t) { return t.rfind(",W00,", 0) == 0; });
+    const long probes = std::count_if(tel.begin(), tel.end(), probe);
     EXPECT_EQ(probes, 3 * 112);
     // No probe waits for the answer of the one before: each costs at most one attempt's wait
     // for the acknowledge and the answer wait.

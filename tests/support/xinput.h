@@ -1,6 +1,5 @@
-// Input through the X server, for the rows that run on a display of their own (kevo_add_test
-// ... X11): the window system delivers it as it delivers a user's, in its own order of clicks,
-// activation and focus.
+// Input through the X server for the rows on a display of their own (kevo_add_test ... X11): it
+// comes as a user's does, in the window system's own order of clicks, activation and focus.
 #pragma once
 
 #include <gtest/gtest.h>
